@@ -53,7 +53,7 @@ std::optional<ServiceUrl> ParseServiceUrl(std::string_view url) {
   const auto colon = credentials.find(':');
   auto user = PercentDecode(credentials.substr(0, colon));
   auto password = PercentDecode(colon == std::string_view::npos ? std::string_view()
-                                                                 : credentials.substr(colon + 1));
+                                                                : credentials.substr(colon + 1));
   auto decoded_schema = PercentDecode(schema);
   if (!user || !password || !decoded_schema || user->empty()) return std::nullopt;
 

@@ -102,9 +102,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 char32_t FoldCase(char32_t cp) {
   if (cp >= 'A' && cp <= 'Z') return cp + 0x20;
   if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 0x20;  // Latin-1 capitals
-  if (cp >= 0x0410 && cp <= 0x042F) return cp + 0x20;           // А..Я
-  if (cp >= 0x0400 && cp <= 0x040F) return cp + 0x50;           // Ѐ..Џ, Ё
-  if (cp == 0x0490) return 0x0491;                              // Ґ
+  if (cp >= 0x0410 && cp <= 0x042F) return cp + 0x20;            // А..Я
+  if (cp >= 0x0400 && cp <= 0x040F) return cp + 0x50;            // Ѐ..Џ, Ё
+  if (cp == 0x0490) return 0x0491;                               // Ґ
   return cp;
 }
 

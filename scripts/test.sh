@@ -19,8 +19,30 @@ KALVIRA_SERVICE=$(scripts/test-db.sh start "$dbdir")
 export KALVIRA_SERVICE KALVIRA_REQUIRE_DB=1 QT_QPA_PLATFORM=offscreen
 
 status=0
+passed=0
+failed=0
+# Runs one ctest preset, echoing its output, and adds its counts to the totals.
+run_ctest() {
+  local log=build/ctest-$1.log
+  set +e
+  ctest --preset "$1" -j "$jobs" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  [ "$rc" -eq 0 ] || status=1
+  local line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+  if [ -n "$line" ]; then
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+}
+
 echo "== ASan + UBSan: the whole suite"
-ctest --preset asan -j "$jobs" || status=1
+run_ctest asan
 echo "== TSan: the threaded tests"
-ctest --preset tsan -j "$jobs" || status=1
+run_ctest tsan
+echo
+echo "Total: $passed passed, $failed failed"
 exit $status

@@ -42,7 +42,8 @@ TEST(Cp1251, AllBytesMatchTheSystemConverterAndRoundTrip) {
 }
 
 TEST(Cp1251, KnownLetters) {
-  EXPECT_EQ(Utf8ToCp1251("Привет, мир! Ёё №"), "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \xA8\xB8 \xB9");
+  EXPECT_EQ(Utf8ToCp1251("Привет, мир! Ёё №"),
+            "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \xA8\xB8 \xB9");
   EXPECT_EQ(Cp1251ToUtf8("\xC0\xFF"), "Ая");
 }
 
@@ -52,13 +53,13 @@ TEST(Cp1251, UnmappableAndMalformedBecomeQuestionMarks) {
     const char* cp1251;
   };
   const Case cases[] = {
-      {"日本", "??"},              // CJK
+      {"日本", "??"},                 // CJK
       {"a\xF0\x9F\x8E\xB5z", "a?z"},  // a character outside the BMP is one "?"
-      {"\xFF\xFE", "??"},          // bytes that never start UTF-8
-      {"\xD0", "?"},               // a sequence cut short
-      {"\xE2\x82", "??"},          // two bytes of a three-byte sequence
-      {"\xC0\xAF", "??"},          // overlong "/"
-      {"é", "?"},                  // Latin-1 letter without a Cyrillic-page byte
+      {"\xFF\xFE", "??"},             // bytes that never start UTF-8
+      {"\xD0", "?"},                  // a sequence cut short
+      {"\xE2\x82", "??"},             // two bytes of a three-byte sequence
+      {"\xC0\xAF", "??"},             // overlong "/"
+      {"é", "?"},                     // Latin-1 letter without a Cyrillic-page byte
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Utf8ToCp1251(c.utf8), c.cp1251) << c.utf8;

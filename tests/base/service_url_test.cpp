@@ -22,9 +22,9 @@ TEST(ServiceUrl, ParsesTheUrlForm) {
 }
 
 TEST(ServiceUrl, RejectsMalformedValues) {
-  for (const char* bad : {"", "http://u:p@h/s", "mysql://u:p@h", "mysql://h:1/s", "mysql://u@:1/s",
-                          "mysql://u@h:0/s", "mysql://u@h:65536/s", "mysql://u@h:12x/s",
-                          "mysql://u:%4@h/s", "mysql://:p@h/s"}) {
+  for (const char* bad :
+       {"", "http://u:p@h/s", "mysql://u:p@h", "mysql://h:1/s", "mysql://u@:1/s", "mysql://u@h:0/s",
+        "mysql://u@h:65536/s", "mysql://u@h:12x/s", "mysql://u:%4@h/s", "mysql://:p@h/s"}) {
     EXPECT_FALSE(ParseServiceUrl(bad)) << bad;
   }
 }

@@ -55,11 +55,11 @@ std::optional<std::string> RunMariadbClient(const ServiceUrl& service, const std
 
 }  // namespace kalvira::testing
 
-#define ASSERT_TEST_SERVICE(var)                                              \
-  std::string var##_why;                                                      \
-  auto var##_opt = ::kalvira::testing::TestService(&var##_why);               \
-  if (!var##_opt) {                                                           \
-    if (std::getenv("KALVIRA_REQUIRE_DB") != nullptr) FAIL() << var##_why;    \
-    GTEST_SKIP() << var##_why;                                                \
-  }                                                                           \
+#define ASSERT_TEST_SERVICE(var)                                           \
+  std::string var##_why;                                                   \
+  auto var##_opt = ::kalvira::testing::TestService(&var##_why);            \
+  if (!var##_opt) {                                                        \
+    if (std::getenv("KALVIRA_REQUIRE_DB") != nullptr) FAIL() << var##_why; \
+    GTEST_SKIP() << var##_why;                                             \
+  }                                                                        \
   const ::kalvira::ServiceUrl& var = *var##_opt
