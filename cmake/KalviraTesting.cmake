@@ -12,7 +12,7 @@
 #   inputs the fuzzer found stay regression cases in every build.
 enable_testing()
 
-if(KALVIRA_BUILD_TESTS)
+if(KALVIRA_BUILD_TESTS OR KALVIRA_FUZZ)
   find_package(GTest REQUIRED)
 endif()
 
@@ -20,7 +20,7 @@ add_custom_target(kalvira_threaded_tests)
 
 function(kalvira_add_test source)
   cmake_parse_arguments(ARG "THREADED;DATABASE" "TIMEOUT" "LIBS;LABELS" ${ARGN})
-  if(KALVIRA_THREADED_ONLY AND NOT ARG_THREADED)
+  if(NOT KALVIRA_BUILD_TESTS OR (KALVIRA_THREADED_ONLY AND NOT ARG_THREADED))
     return()
   endif()
   get_filename_component(name "${source}" NAME_WE)
