@@ -51,18 +51,20 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out, struct stat*
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kFailed;
   if (info != nullptr) *info = st;
-  // The size is only a hint: the file may change while it is read.
+  // The size is only a hint: the file may change while it is read. One byte more than
+  // it says lets a single read show the end, since a regular file reads short only there.
   out.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t used = 0;
   for (;;) {
-    if (used == out.size()) out.resize(out.size() * 2);
-    const ssize_t n = ::read(fd.get(), out.data() + used, out.size() - used);
+    const std::size_t wanted = out.size() - used;
+    const ssize_t n = ::read(fd.get(), out.data() + used, wanted);
     if (n < 0) {
       if (errno == EINTR) continue;
       return ReadResult::kFailed;
     }
-    if (n == 0) break;
     used += static_cast<std::size_t>(n);
+    if (static_cast<std::size_t>(n) < wanted) break;
+    out.resize(out.size() * 2);  // the file grew
   }
   out.resize(used);
   return ReadResult::kRead;

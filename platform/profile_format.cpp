@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 
 #include "base/cp1251.h"
@@ -73,6 +74,7 @@ struct Line {
   std::size_t end = 0;
 };
 
+// Splits a text into lines. Works on UTF-16 code units one by one.
 template <class C>
 class LineScanner {
  public:
@@ -85,26 +87,78 @@ class LineScanner {
     std::size_t i = pos_;
     std::size_t nul = n;
     for (; i < n; ++i) {
-      const auto unit = static_cast<unsigned>(static_cast<std::make_unsigned_t<C>>(p[i]));
+      const auto unit = static_cast<unsigned>(p[i]);
       if (unit > '\r') continue;  // the common case: an ordinary character
       if (unit == '\n' || unit == '\r') break;
       if (unit == 0 && nul == n) nul = i;
     }
+    Finish(line, i, nul);
+    return true;
+  }
+
+ private:
+  void Finish(Line& line, std::size_t brk, std::size_t nul) {
+    const std::size_t n = text_.size();
     line.begin = pos_;
-    line.break_begin = i;
-    line.text_end = nul < i ? nul : i;
-    if (i < n && p[i] == C('\r') && i + 1 < n && p[i + 1] == C('\n')) {
-      line.end = i + 2;
+    line.break_begin = brk;
+    line.text_end = nul < brk ? nul : brk;
+    if (brk + 1 < n && text_[brk] == C('\r') && text_[brk + 1] == C('\n')) {
+      line.end = brk + 2;
     } else {
-      line.end = i < n ? i + 1 : n;
+      line.end = brk < n ? brk + 1 : n;
+    }
+    pos_ = line.end;
+  }
+
+  std::basic_string_view<C> text_;
+  std::size_t pos_ = 0;
+};
+
+// Windows-1251 text, the common case and the one that must be fast: memchr finds the
+// next LF, CR and NUL, each search remembered until the scan passes it, so every byte is
+// searched at most once per character (and CR-only files stay linear).
+template <>
+class LineScanner<char> {
+ public:
+  explicit LineScanner(std::string_view text) : text_(text) {}
+
+  bool Next(Line& line) {
+    const std::size_t n = text_.size();
+    if (pos_ >= n) return false;
+    const std::size_t lf = NextOf('\n', next_lf_);
+    const std::size_t cr = NextOf('\r', next_cr_);
+    const std::size_t brk = lf < cr ? lf : cr;
+    const std::size_t nul = NextOf('\0', next_nul_);
+    line.begin = pos_;
+    line.break_begin = brk;
+    line.text_end = nul < brk ? nul : brk;
+    if (brk == cr && cr + 1 == lf) {
+      line.end = brk + 2;
+    } else {
+      line.end = brk < n ? brk + 1 : n;
     }
     pos_ = line.end;
     return true;
   }
 
  private:
-  std::basic_string_view<C> text_;
+  // The first `c` at or after pos_ (text size when none), searching only when the
+  // remembered one lies behind.
+  std::size_t NextOf(char c, std::size_t& cached) {
+    if (cached != kUnknown && cached >= pos_) return cached;
+    const void* hit = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+    cached = hit == nullptr
+                 ? text_.size()
+                 : static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data());
+    return cached;
+  }
+
+  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+  std::string_view text_;
   std::size_t pos_ = 0;
+  std::size_t next_lf_ = kUnknown;
+  std::size_t next_cr_ = kUnknown;
+  std::size_t next_nul_ = kUnknown;
 };
 
 // The name of a section header line, or nothing when the line is not one.
