@@ -132,7 +132,7 @@ class LineScanner<char> {
     line.begin = pos_;
     line.break_begin = brk;
     line.text_end = nul < brk ? nul : brk;
-    if (brk == cr && cr + 1 == lf) {
+    if (brk == cr && cr + 1 == lf && lf < n) {
       line.end = brk + 2;
     } else {
       line.end = brk < n ? brk + 1 : n;
