@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "base/service_url.h"
+#include "dbclient/my_connection.h"
 
 namespace kalvira {
 namespace {
@@ -63,6 +64,16 @@ ServiceSettings ServiceConnectionSettings() {
   }
   settings.charset = std::string(kServiceCharset);
   return settings;
+}
+
+void ConfigureServiceConnection(TMyConnection& connection) {
+  const ServiceSettings settings = ServiceConnectionSettings();
+  connection.SetDatabase(settings.database);
+  connection.SetServer(settings.server);
+  connection.SetPort(settings.port);
+  connection.SetUsername(settings.username);
+  connection.SetPassword(settings.password);
+  connection.Options().SetCharset(settings.charset);
 }
 
 std::string QuoteSqlText(std::string_view value) {

@@ -11,6 +11,8 @@
 
 namespace kalvira {
 
+class TMyConnection;
+
 // The schema preset on the service connection, and the connection's character set.
 inline constexpr std::string_view kServiceSchema = "kalvira";
 inline constexpr std::string_view kServiceCharset = "cp1251";
@@ -36,6 +38,12 @@ std::string BuiltInServicePassword();
 // always kServiceCharset. Throws kalvira::Exception "Invalid KALVIRA_SERVICE value" for a
 // malformed KALVIRA_SERVICE.
 ServiceSettings ServiceConnectionSettings();
+
+// Applies ServiceConnectionSettings() to `connection`: Database, then Server, Port,
+// Username, Password and Options.Charset. Values equal to the current ones change
+// nothing, so calling it again leaves an open connection open. Throws like
+// ServiceConnectionSettings(); the connection is then unchanged.
+void ConfigureServiceConnection(TMyConnection& connection);
 
 // `value` as an SQL string expression. Normally the value in single quotes with every
 // single quote doubled and nothing else changed. A value holding backslashes or NUL

@@ -9,6 +9,8 @@
 
 #include "base/cp1251.h"
 #include "base/exception.h"
+#include "dbclient/my_connection.h"
+#include "dbclient/my_query.h"
 #include "tests/support/test_support.h"
 
 namespace kalvira {
@@ -99,6 +101,26 @@ TEST(ServiceConfigTest, MalformedVariableIsAnError) {
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "Invalid KALVIRA_SERVICE value");
   }
+}
+
+TEST(ServiceConfigTest, ConfiguringAgainKeepsTheConnectionOpen) {
+  ASSERT_TEST_SERVICE(service);
+  TMyConnection connection("dbfncn");
+  ConfigureServiceConnection(connection);
+  EXPECT_EQ(connection.Server(), service.host);
+  EXPECT_EQ(connection.Port(), service.port);
+  EXPECT_EQ(connection.Username(), service.user);
+  EXPECT_EQ(connection.Database(), service.schema);
+  EXPECT_EQ(connection.Options().Charset(), "cp1251");
+  TMyQuery query("dfqup");
+  query.SetConnection(&connection);
+  query.SetSQL("SELECT @@character_set_client AS cs");
+  query.Execute();
+  EXPECT_EQ(query.FieldNamed("cs").TextValue(), "cp1251");
+  const auto thread = connection.ThreadId();
+  ConfigureServiceConnection(connection);
+  EXPECT_TRUE(connection.Connected());
+  EXPECT_EQ(connection.ThreadId(), thread);
 }
 
 TEST(QuoteSqlTextTest, Forms) {
