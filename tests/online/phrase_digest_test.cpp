@@ -16,8 +16,12 @@ int PiHexDigit(int n) {
     double s = 0;
     for (int k = 0; k <= n; ++k) {
       const double r = 8.0 * k + j;
-      double p = 1;  // 16^(n-k) mod r
-      for (int e = n - k, base = 16; e > 0; --e) p = std::fmod(p * base, r);
+      double p = 1;  // 16^(n-k) mod r, by squaring; every product stays exact
+      double base = std::fmod(16.0, r);
+      for (int e = n - k; e > 0; e >>= 1) {
+        if (e & 1) p = std::fmod(p * base, r);
+        base = std::fmod(base * base, r);
+      }
       s = std::fmod(s + p / r, 1.0);
     }
     for (int k = n + 1; k <= n + 12; ++k) s += std::pow(16.0, n - k) / (8.0 * k + j);
