@@ -362,13 +362,18 @@ TEST_F(KalviraAdminTest, PluginAddAndList) {
 TEST(KalviraAdminOfflineTest, EncryptAndDecryptNeedNoService) {
   // A service that cannot be reached: the cipher commands never connect.
   const std::string nowhere = "mysql://u:p@127.0.0.1:1/none";
-  const std::string text = "Пароль 'x' \\ \t ok";
-  Result r = RunAdmin({"encrypt", text}, nowhere);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, EncryptCredential(text) + "\n");
-  r = RunAdmin({"decrypt", EncryptCredential(text)}, nowhere);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, text + "\n");
+  for (const std::string& text : {std::string("Пароль 'x' \\ \t ok"), Hostile("pw")}) {
+    Result r = RunAdmin({"encrypt", text}, nowhere);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, EncryptCredential(text) + "\n");
+    r = RunAdmin({"decrypt", EncryptCredential(text)}, nowhere);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Cp1251ToUtf8(Utf8ToCp1251(text)) + "\n");
+  }
+
+  Result r = RunAdmin({"decrypt", Hostile("x")}, nowhere);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "kalvira-admin: Invalid Base64 Character\n");
 
   r = RunAdmin({"encrypt", "中"}, "");
   EXPECT_EQ(r.status, 0);
