@@ -417,6 +417,12 @@ TEST(KalviraAdminOfflineTest, WrongUsageExitsWithTwoAndTheUsage) {
     EXPECT_TRUE(r.err.ends_with(admin::UsageText())) << r.err;
     EXPECT_EQ(r.out, "");
   }
+  // An unknown command is named, escaped.
+  const Result unknown = RunAdmin({"\x1b[2Jwipe"}, "");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_TRUE(unknown.err.starts_with("kalvira-admin: unknown command \"\\x1B[2Jwipe\"\n"))
+      << unknown.err;
+
   const Result help = RunAdmin({"help"}, "");
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out, admin::UsageText());

@@ -352,7 +352,7 @@ int RunAdmin(const std::vector<std::string>& args, std::istream& in, std::ostrea
     out.flush();
     return kSuccess;
   } catch (const UsageError& e) {
-    err << kProgram << ": " << e.what() << "\n\n" << kUsageText;
+    err << kProgram << ": " << ListField(e.what()) << "\n\n" << kUsageText;
     return kUsage;
   } catch (const std::exception& e) {
     err << kProgram << ": " << ErrorLine(e.what()) << '\n';
