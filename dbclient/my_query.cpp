@@ -76,8 +76,9 @@ std::string QuoteLiteral(const std::string& value) {
 }
 
 std::string TwoDigits(std::int64_t v) {
-  std::string text = std::to_string(v);
-  if (text.size() < 2) text.insert(0, 1, '0');
+  std::string text;
+  if (v < 10) text += '0';
+  text += std::to_string(v);
   return text;
 }
 
@@ -94,9 +95,9 @@ std::string FormatDate(std::int64_t seconds) {
   const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
   const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  std::string text = std::to_string(year);
-  if (text.size() < 4) text.insert(0, 4 - text.size(), '0');
-  return text + "-" + TwoDigits(month) + "-" + TwoDigits(day);
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%04d-", static_cast<int>(year % 10000));
+  return buffer + TwoDigits(month) + "-" + TwoDigits(day);
 }
 
 std::string FormatClock(std::int64_t seconds) {
@@ -311,8 +312,11 @@ std::string TMyField::TextValue() const {
       const std::int64_t seconds = ((cell.i % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay;
       return FormatDate(cell.i) + " " + FormatClock(seconds);
     }
-    case ftTime:
-      return (cell.i < 0 ? "-" : "") + FormatClock(cell.i < 0 ? -cell.i : cell.i);
+    case ftTime: {
+      std::string text = cell.i < 0 ? std::string("-") : std::string();
+      text += FormatClock(cell.i < 0 ? -cell.i : cell.i);
+      return text;
+    }
     default:
       break;
   }
@@ -516,7 +520,7 @@ const TMyField& TMyQuery::FieldNamed(const std::string& name) const {
 }
 
 const TMyQuery::Cell& TMyQuery::CurrentCell(std::size_t column) const {
-  static const Cell kNullCell;
+  static const Cell kNullCell{};
   if (!active_ || row_count_ == 0) return kNullCell;
   return cells_[current_ * fields_.size() + column];
 }

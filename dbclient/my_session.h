@@ -91,12 +91,7 @@ class TMySqlSession;
 // session's packet buffer and stay valid until the next fetch.
 class TMySqlResultSet {
  public:
-  TMySqlResultSet(TMySqlSession* session, std::vector<TMySqlFieldInfo> fields)
-      : session_(session), fields_(std::move(fields)) {
-    offsets_.resize(fields_.size());
-    lengths_.resize(fields_.size());
-    nulls_.resize(fields_.size());
-  }
+  TMySqlResultSet(TMySqlSession* session, std::vector<TMySqlFieldInfo> fields);
 
   TMySqlSession* Session() const { return session_; }
   std::size_t FieldCount() const { return fields_.size(); }
