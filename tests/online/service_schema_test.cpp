@@ -32,6 +32,11 @@ TEST(ServiceSchemaTest, FileRunsTwiceOnTheServer) {
   ServiceUrl server = service;
   server.schema.clear();
   ASSERT_TRUE(testing::RunMariadbClient(server, "CREATE DATABASE " + fresh.schema));
+  struct Drop {
+    const ServiceUrl& server;
+    const std::string& schema;
+    ~Drop() { testing::RunMariadbClient(server, "DROP DATABASE IF EXISTS " + schema); }
+  } drop{server, fresh.schema};
   const char* source_dir = std::getenv("KALVIRA_SOURCE_DIR");
   ASSERT_NE(source_dir, nullptr);
   const std::string file = std::string(source_dir) + "/online/service_schema.sql";
@@ -73,7 +78,6 @@ TEST(ServiceSchemaTest, FileRunsTwiceOnTheServer) {
       "select password from ut_users where is_banned = 0 and email = 'x'");
   ASSERT_TRUE(rows);
   EXPECT_EQ(*rows, "1\tn\tm\n");
-  testing::RunMariadbClient(server, "DROP DATABASE " + fresh.schema);
 }
 
 }  // namespace
