@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -473,6 +474,26 @@ TEST(FakeServerTest, SilentServerTimesOut) {
   EXPECT_EQ(failure.message,
             "Lost connection to MySQL server during query\r\n"
             "Socket error on read. WSAGetLastError return 10060($274C)");
+}
+
+TEST(FakeServerTest, SilentServerDuringAStatementTimesOutAfterThirtySeconds) {
+  // No command time-out set: the statement still ends after 30 seconds, with the lost
+  // connection error, and the connection is closed.
+  FakeServer server(Prelude41() + std::vector{ReceivePacket(), ReceivePacket()});
+  TMyConnection connection;
+  Configure(connection, server);
+  TMyQuery query;
+  query.SetConnection(&connection);
+  query.SetSQL("SELECT SLEEP(100000)");
+  const auto start = std::chrono::steady_clock::now();
+  const Failure failure = CaptureFailure([&] { query.Execute(); });
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(failure.code, 2013);
+  EXPECT_EQ(failure.message,
+            "Lost connection to MySQL server during query\r\n"
+            "Socket error on read. WSAGetLastError return 10060($274C)");
+  EXPECT_GE(waited, std::chrono::seconds(29));
+  EXPECT_FALSE(connection.Connected());
 }
 
 }  // namespace

@@ -345,6 +345,24 @@ TEST_F(DbTest, CyrillicQuotesAndBackslashesRoundTripInCp1251) {
   Exec("DROP TABLE t_text");
 }
 
+TEST_F(DbTest, ParameterMarkersOutsideLiteralsAreSubstituted) {
+  ASSERT_TEST_SERVICE(service);
+  Configure(connection_, service);
+  query_.SetConnection(&connection_);
+  query_.SetSQL("SELECT :Text AS t, ':no' AS q, :other AS o /* :c */ -- :d\n");
+  ASSERT_EQ(query_.ParamNames(), (std::vector<std::string>{"Text", "other"}));
+  query_.SetParamValue("text", "it's a \\ 'test'");
+  query_.Execute();
+  EXPECT_EQ(query_.FieldNamed("t").TextValue(), "it's a \\ 'test'");
+  EXPECT_EQ(query_.FieldNamed("q").TextValue(), ":no");
+  EXPECT_TRUE(query_.FieldNamed("o").IsNull());
+  // Without a ":" the text is sent as it stands.
+  query_.SetSQL("SELECT 'plain' AS p");
+  EXPECT_TRUE(query_.ParamNames().empty());
+  query_.Execute();
+  EXPECT_EQ(query_.FieldNamed("p").TextValue(), "plain");
+}
+
 TEST_F(DbTest, SyntaxErrorKeepsTheConnectionOpen) {
   ASSERT_TEST_SERVICE(service);
   Configure(connection_, service);
