@@ -477,6 +477,26 @@ TEST(FakeServerTest, SilentServerTimesOut) {
             "Socket error on read. WSAGetLastError return 10060($274C)");
 }
 
+TEST(FakeServerTest, QueryWithoutConnectionRaisesAndStaysClosed) {
+  TMyQuery query("dfqup");
+  query.SetSQL("SELECT 1");
+  try {
+    query.Execute();
+    ADD_FAILURE() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Connection is not defined");
+  }
+  EXPECT_FALSE(query.Active());
+  EXPECT_TRUE(query.AtEnd());
+  EXPECT_EQ(query.RowCount(), 0);
+  // A query outliving its connection is detached from it.
+  {
+    TMyConnection connection;
+    query.SetConnection(&connection);
+  }
+  EXPECT_EQ(query.Connection(), nullptr);
+}
+
 TEST(FakeServerTest, SessionCommandsGoOutAsSpecifiedPackets) {
   const std::string ok = OkPayload();
   FakeServer server({Send(Packet(0, Greeting("5.0.51a-log", 42, kScramble20, kCaps41))),

@@ -206,6 +206,17 @@ TEST_F(DbTest, SelectAndInsertLeaveTheQueryAsDescribed) {
   EXPECT_EQ(query_.RowCount(), 0);
   EXPECT_TRUE(connection_.Connected());
 
+  // A duplicate key is a key violation; the connection stays open.
+  try {
+    Exec("INSERT INTO t_rows (id, user, message) VALUES (1, 'dup', 'dup')");
+    ADD_FAILURE() << "no error";
+  } catch (const EMyError& e) {
+    EXPECT_EQ(e.ErrorCode(), 1062);
+    EXPECT_TRUE(e.IsKeyViolation());
+    EXPECT_FALSE(e.IsFatalError());
+  }
+  EXPECT_TRUE(connection_.Connected());
+
   // A column selected as PASSWORD is found under password.
   Exec("SELECT 'x' AS PASSWORD");
   EXPECT_EQ(query_.FieldNamed("password").TextValue(), "x");
