@@ -123,6 +123,7 @@ void TMyConnection::DoConnect() {
   settings.charset = options_.charset_;
   settings.use_unicode = options_.use_unicode_;
   settings.compress = options_.compress_;
+  settings.component = name_;
   driver_ = std::make_unique<TMySQLConnection>(settings, transport_factory_);
 }
 

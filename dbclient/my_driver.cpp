@@ -76,7 +76,9 @@ int TwoDigitYear(int yy) {
 
 TMySQLConnection::TMySQLConnection(const TMySQLConnectionSettings& settings,
                                    TMySqlSession::VioFactory factory)
-    : api_(&TMySQLAPIDirect::Instance()), use_unicode_(settings.use_unicode) {
+    : api_(&TMySQLAPIDirect::Instance()),
+      use_unicode_(settings.use_unicode),
+      component_(settings.component) {
   session_ = api_->mysql_init(std::move(factory));
   api_->mysql_options(session_.get(), MYSQL_OPT_CONNECT_TIMEOUT, settings.connection_timeout);
   std::uint32_t flags = CLIENT_MULTI_STATEMENTS | CLIENT_FOUND_ROWS;
@@ -136,7 +138,7 @@ std::string TMySQLConnection::FromWire(std::string_view bytes) const {
 EMyError TMySQLConnection::LastError(bool* stream_broken) const {
   const int code = api_->mysql_errno(session_.get());
   if (stream_broken != nullptr) *stream_broken = IsStreamBreaking(code);
-  return EMyError(code, FromWire(api_->mysql_error(session_.get())));
+  return EMyError(code, FromWire(api_->mysql_error(session_.get())), component_);
 }
 
 // --- running a statement ----------------------------------------------------------------

@@ -35,6 +35,7 @@ struct TMySQLConnectionSettings {
   std::string charset;
   bool use_unicode = false;
   bool compress = false;
+  std::string component;  // the connection component's name, for errors
 };
 
 class TMySQLConnection {
@@ -64,6 +65,7 @@ class TMySQLConnection {
   TMySQLAPI* api_;
   std::unique_ptr<TMySqlSession> session_;
   bool use_unicode_;
+  std::string component_;
   bool closed_ = false;
 };
 

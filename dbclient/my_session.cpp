@@ -310,12 +310,9 @@ void TMySqlSession::Query(const std::uint8_t* statement, std::size_t count) {
 
 void TMySqlSession::ReadQueryResult() {
   net_->Receive();
-  while (true) {
-    bool is_null = false;
-    field_count_ = net_->ReadLengthEncoded(&is_null);
-    if (is_null) RefuseLocalFile();
-    break;
-  }
+  bool is_null = false;
+  field_count_ = net_->ReadLengthEncoded(&is_null);
+  if (is_null) RefuseLocalFile();
   if (field_count_ == 0) {
     affected_rows_ = net_->ReadLengthEncoded();
     insert_id_ = net_->ReadLengthEncoded();

@@ -14,6 +14,7 @@
 
 #include "dbclient/my_connection.h"
 #include "dbclient/my_query.h"
+#include "dbclient/my_session.h"
 
 namespace kalvira {
 namespace {
@@ -474,6 +475,56 @@ TEST(FakeServerTest, SilentServerTimesOut) {
   EXPECT_EQ(failure.message,
             "Lost connection to MySQL server during query\r\n"
             "Socket error on read. WSAGetLastError return 10060($274C)");
+}
+
+TEST(FakeServerTest, QueryWithoutConnectionRaisesAndStaysClosed) {
+  TMyQuery query("dfqup");
+  query.SetSQL("SELECT 1");
+  try {
+    query.Execute();
+    ADD_FAILURE() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Connection is not defined");
+  }
+  EXPECT_FALSE(query.Active());
+  EXPECT_TRUE(query.AtEnd());
+  EXPECT_EQ(query.RowCount(), 0);
+  // A query outliving its connection is detached from it.
+  {
+    TMyConnection connection;
+    query.SetConnection(&connection);
+  }
+  EXPECT_EQ(query.Connection(), nullptr);
+}
+
+TEST(FakeServerTest, SessionCommandsGoOutAsSpecifiedPackets) {
+  const std::string ok = OkPayload();
+  FakeServer server({Send(Packet(0, Greeting("5.0.51a-log", 42, kScramble20, kCaps41))),
+                     ReceivePacket(), Send(Packet(2, ok)), ReceivePacket(), Send(Packet(1, ok)),
+                     ReceivePacket(), Send(Packet(1, ok)), ReceivePacket(), Send(Packet(1, ok)),
+                     ReceivePacket()});
+  {
+    TMySqlSession session;
+    session.SetConnectTimeout(20);
+    session.SetReadTimeout(20);
+    session.Connect("127.0.0.1", kUser, kPassword, kSchema, server.Port(),
+                    CLIENT_MULTI_STATEMENTS | CLIENT_FOUND_ROWS);
+    EXPECT_EQ(session.ClientFlags(), 0x3A28Fu);
+    EXPECT_EQ(session.ThreadId(), 42u);
+    EXPECT_EQ(session.HostInfo(), "127.0.0.1 via TCP/IP");
+    session.Ping();
+    session.SelectDb("other");
+    EXPECT_EQ(session.Schema(), "other");
+    session.Kill(0x01020304);
+    session.Close();
+    EXPECT_TRUE(session.Closed());
+  }
+  server.Join();
+  ASSERT_EQ(server.Received().size(), 5u);
+  EXPECT_EQ(server.Received()[1], std::string("\0\x0E", 2));
+  EXPECT_EQ(server.Received()[2], std::string("\0\x02", 2) + "other");
+  EXPECT_EQ(server.Received()[3], std::string("\0\x0C\x04\x03\x02\x01", 6));
+  EXPECT_EQ(server.Received()[4], std::string("\0\x01", 2));
 }
 
 TEST(FakeServerTest, SilentServerDuringAStatementTimesOutAfterThirtySeconds) {

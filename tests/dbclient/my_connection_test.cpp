@@ -206,6 +206,17 @@ TEST_F(DbTest, SelectAndInsertLeaveTheQueryAsDescribed) {
   EXPECT_EQ(query_.RowCount(), 0);
   EXPECT_TRUE(connection_.Connected());
 
+  // A duplicate key is a key violation; the connection stays open.
+  try {
+    Exec("INSERT INTO t_rows (id, user, message) VALUES (1, 'dup', 'dup')");
+    ADD_FAILURE() << "no error";
+  } catch (const EMyError& e) {
+    EXPECT_EQ(e.ErrorCode(), 1062);
+    EXPECT_TRUE(e.IsKeyViolation());
+    EXPECT_FALSE(e.IsFatalError());
+  }
+  EXPECT_TRUE(connection_.Connected());
+
   // A column selected as PASSWORD is found under password.
   Exec("SELECT 'x' AS PASSWORD");
   EXPECT_EQ(query_.FieldNamed("password").TextValue(), "x");
@@ -363,6 +374,18 @@ TEST_F(DbTest, ParameterMarkersOutsideLiteralsAreSubstituted) {
   EXPECT_EQ(query_.FieldNamed("p").TextValue(), "plain");
 }
 
+TEST_F(DbTest, MultiStatementTextKeepsTheFirstResultAndTheConnectionInStep) {
+  ASSERT_TEST_SERVICE(service);
+  Configure(connection_, service);
+  query_.SetConnection(&connection_);
+  Exec("SELECT 1 AS a; SELECT 2 AS b; DO 3");
+  EXPECT_EQ(query_.FieldNamed("a").IntValue(), 1);
+  Exec("DO 1; SELECT 4 AS c");
+  EXPECT_EQ(query_.FieldNamed("c").IntValue(), 4);
+  Exec("SELECT 5 AS d");
+  EXPECT_EQ(query_.FieldNamed("d").IntValue(), 5);
+}
+
 TEST_F(DbTest, SyntaxErrorKeepsTheConnectionOpen) {
   ASSERT_TEST_SERVICE(service);
   Configure(connection_, service);
@@ -377,6 +400,7 @@ TEST_F(DbTest, SyntaxErrorKeepsTheConnectionOpen) {
     EXPECT_EQ(std::string(e.what()).rfind("\r\n#42000You have an error in your SQL syntax", 0), 0u)
         << e.what();
     EXPECT_EQ(e.LineNumber(), 1);
+    EXPECT_EQ(e.Component(), "dbfncn");
     EXPECT_FALSE(e.IsFatalError());
   }
   EXPECT_FALSE(query_.Active());
