@@ -139,16 +139,6 @@ TEST(QuoteSqlTextTest, Forms) {
   EXPECT_EQ(QuoteSqlIdentifier("a`b"), "`a``b`");
 }
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[static_cast<unsigned char>(c) & 15];
-  }
-  return out;
-}
-
 // Values that break a naive quoting in one SQL mode or the other.
 const std::vector<std::string>& HostileValues() {
   static const std::vector<std::string> values = {
@@ -181,7 +171,7 @@ TEST(QuoteSqlTextTest, ServerReadsTheExactValueInEverySqlMode) {
       std::string expected;
       for (const std::string& value : HostileValues()) {
         sql += "SELECT HEX(" + QuoteSqlText(value) + ");\n";
-        expected += Hex(cp1251 ? Utf8ToCp1251(value) : value) + "\n";
+        expected += testing::HexBytes(cp1251 ? Utf8ToCp1251(value) : value) + "\n";
       }
       const auto reply = testing::RunMariadbClient(
           service, cp1251 ? Utf8ToCp1251(sql) : sql,
@@ -203,7 +193,7 @@ TEST(QuoteSqlTextTest, StoredAndComparedLikeAPlainLiteral) {
     std::string expected;
     for (const std::string& value : HostileValues()) {
       sql += "INSERT INTO t (v) VALUES (" + QuoteSqlText(value) + ");\n";
-      expected += Hex(Utf8ToCp1251(value)) + "\n";
+      expected += testing::HexBytes(Utf8ToCp1251(value)) + "\n";
     }
     sql += "SELECT HEX(v) FROM t ORDER BY id;\n";
     // Case-insensitive comparison with the column, as for a plain literal.

@@ -65,6 +65,16 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }
 
+std::string HexBytes(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : bytes) {
+    out += kDigits[static_cast<unsigned char>(c) >> 4];
+    out += kDigits[static_cast<unsigned char>(c) & 15];
+  }
+  return out;
+}
+
 std::string ShellQuote(const std::string& arg) {
   std::string quoted = "'";
   for (char c : arg) {

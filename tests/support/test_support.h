@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/service_url.h"
@@ -36,6 +37,9 @@ bool WaitUntil(const std::function<bool()>& condition,
 
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// The bytes as upper-case hexadecimal digits, two per byte ("1F0A").
+std::string HexBytes(std::string_view bytes);
 
 // Runs a shell command; returns its standard output. Fails the test (and returns
 // nothing) when it exits non-zero.

@@ -80,16 +80,6 @@ Result RunAdmin(const std::vector<std::string>& args, const std::string& service
   return result;
 }
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[static_cast<unsigned char>(c) & 15];
-  }
-  return out;
-}
-
 std::string UrlOf(const ServiceUrl& s) {
   auto encode = [](const std::string& text) {
     std::string out;
@@ -118,7 +108,7 @@ std::string Hostile(const std::string& tag) {
 
 // The Windows-1251 bytes the service keeps of `text`, as the mariadb client's HEX() shows.
 std::string StoredHex(const std::string& text) {
-  return Hex(Utf8ToCp1251(text));
+  return testing::HexBytes(Utf8ToCp1251(text));
 }
 
 class KalviraAdminTest : public ::testing::Test {
