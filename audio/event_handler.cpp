@@ -72,6 +72,19 @@ int TEventHandler::UserCount() {
   return g_users;
 }
 
+bool TEventHandler::DispatcherQuiet() {
+  MutexLock lock(g_dispatcher_mu);
+  if (g_dispatcher == nullptr) return true;
+  MutexLock queue(g_dispatcher->queue_lock_);
+  return g_dispatcher->queue_.empty() && g_dispatcher->current_sender_ == nullptr;
+}
+
+TEventHandler::Counters TEventHandler::CurrentCounters() {
+  MutexLock lock(g_dispatcher_mu);
+  if (g_dispatcher == nullptr) return Counters{};
+  return g_dispatcher->GetCounters();
+}
+
 TEventHandler::TEventHandler() : thread_([this] { Execute(); }) {}
 
 TEventHandler::~TEventHandler() {
