@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "audio/au_exception.h"
+#include "audio/au_thread_name.h"
 #include "audio/au_input.h"
 #include "audio/event_handler.h"
 #include "base/sync_call.h"
@@ -38,7 +39,7 @@ TAuThread::~TAuThread() {
 }
 
 void TAuThread::Execute() {
-  pthread_setname_np(pthread_self(), "kalvira-audio-out");
+  SetCurrentThreadName("kalvira-audio-out");
   if (!IdleWait()) return;
   while (!terminated_.load()) {
     owner_->RunOnWorker();

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <utility>
 
+#include "audio/au_thread_name.h"
 #include "base/sync_call.h"
 
 namespace kalvira {
@@ -184,7 +185,7 @@ bool TEventHandler::InsideHandlerOf(const TAuOutput* sender) {
 }
 
 void TEventHandler::Execute() {
-  pthread_setname_np(pthread_self(), "kalvira-notices");
+  SetCurrentThreadName("kalvira-notices");
   while (!terminated_.load()) {
     for (;;) {
       std::unique_ptr<Notice> notice;

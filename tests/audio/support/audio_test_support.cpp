@@ -170,7 +170,10 @@ bool SimOutput::Step(bool abort) {
     MutexLock lock(mu_);
     // Poll the engine's flags now and then: they are not tied to this lock.
     while (!free_running_ && permits_ == 0) {
-      if (StopPending() || PausePending()) return true;
+      if (StopPending() || PausePending()) {
+        step_waiting_.store(false);
+        return true;
+      }
       step_waiting_.store(true);
       cv_.WaitFor(mu_, std::chrono::milliseconds(2));
     }

@@ -63,6 +63,10 @@ class SimInput : public TAuTaggedFileIn {
   int Closes() const { return closes_.load(); }
   int Reads() const { return reads_.load(); }
   int Seeks() const { return seeks_.load(); }
+  int PauseHooks() const { return pause_hooks_.load(); }
+  int ResumeHooks() const { return resume_hooks_.load(); }
+  void PauseHook() override { ++pause_hooks_; }
+  void ResumeHook() override { ++resume_hooks_; }
   std::int64_t DecoderOffset() const { return offset_.load(); }
   void SetSeekableFlag(bool seekable) { SetSeekable(seekable); }
 
@@ -83,6 +87,7 @@ class SimInput : public TAuTaggedFileIn {
   std::atomic<std::int64_t> offset_{0};
   std::atomic<int> opens_{0}, closes_{0}, reads_{0}, seeks_{0}, reads_waiting_{0};
   std::atomic<int> reads_this_open_{0};
+  std::atomic<int> pause_hooks_{0}, resume_hooks_{0};
 };
 
 inline constexpr const char* kSimSetupError = "simulated setup failure";
