@@ -5,9 +5,8 @@
 #include "audio/au_output.h"
 
 #include <dirent.h>
-#include <pthread.h>
-
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <chrono>
 #include <fstream>
@@ -173,7 +172,7 @@ TEST_F(AuOutputTest, StopInEveryState) {
     int expected_done;
   };
   const Case cases[] = {
-      {"idle, async", State::kIdle, true, 0},     {"idle, waiting", State::kIdle, false, 0},
+      {"idle, async", State::kIdle, true, 0},       {"idle, waiting", State::kIdle, false, 0},
       {"running, async", State::kRunning, true, 1}, {"running, waiting", State::kRunning, false, 0},
       {"paused, async", State::kPaused, true, 1},   {"paused, waiting", State::kPaused, false, 0},
   };
@@ -234,6 +233,26 @@ TEST_F(AuOutputTest, WaitingStopDropsQueuedProgressNotices) {
   EXPECT_GE(TEventHandler::CurrentCounters().removed[TEventHandler::kProgress], 9u);
 }
 
+// The worker may finish a stopped run at once (a paused run ends with a single aborted
+// Step); its done notice must still be refused.
+TEST_F(AuOutputTest, WaitingStopOfAPausedRunNeverRaisesDone) {
+  SimInput input(Pcm(100000));
+  SimOutput output(1000);
+  output.SetInput(&input);
+  Events events;
+  events.Attach(output);
+  for (int i = 0; i < 300; ++i) {
+    output.Run();
+    output.Pause();
+    ASSERT_TRUE(output.Thread().Paused());
+    output.Stop(false);
+    testing::PumpPending();
+  }
+  Settle(events);
+  EXPECT_EQ(events.done, 0);
+  EXPECT_EQ(output.Teardowns(), 300);
+}
+
 TEST_F(AuOutputTest, WaitingStopKeepsTheDoneOfARunThatAlreadyEnded) {
   SimInput input(Pcm(3000));
   SimOutput output(1000);
@@ -260,22 +279,28 @@ TEST_F(AuOutputTest, PauseAndResume) {
   output.Pause();  // idle: returns at once
   EXPECT_EQ(input.PauseHooks(), 0);
 
+  // A Pause right after Run pauses the new run as soon as it has set up.
   output.Run();
+  output.Pause();
+  EXPECT_TRUE(output.Thread().Paused());
+  EXPECT_EQ(input.PauseHooks(), 1);
+  output.Resume();
+  EXPECT_EQ(input.ResumeHooks(), 1);
   output.AllowSteps(3);
   ASSERT_TRUE(PumpUntil([&] { return output.ConsumedBytes() == 3000; }));
   output.Pause();
   EXPECT_TRUE(output.Thread().Paused());
-  EXPECT_EQ(input.PauseHooks(), 1);
+  EXPECT_EQ(input.PauseHooks(), 2);
   const int steps = output.Steps();
   output.AllowSteps(100);  // permits wait while the worker is paused
   output.Resume();
-  EXPECT_EQ(input.ResumeHooks(), 1);
+  EXPECT_EQ(input.ResumeHooks(), 2);
   ASSERT_TRUE(PumpUntil([&] { return events.done == 1; }));
   EXPECT_GT(output.Steps(), steps);
   EXPECT_EQ(output.ConsumedData(), PatternBytes(0, 10000)) << "paused where it stopped";
 
   output.Resume();  // nothing paused: nothing happens
-  EXPECT_EQ(input.ResumeHooks(), 1);
+  EXPECT_EQ(input.ResumeHooks(), 2);
   Settle(events);
   EXPECT_EQ(events.done, 1);
 }
@@ -380,9 +405,10 @@ TEST_F(AuOutputTest, DoneTakenDuringTheNextRunWaitsForIt) {
   ASSERT_TRUE(testing::WaitUntil([&] { return output.Thread().IdleWithoutRun(); }));
   input.SetOptions(Pcm(5000));
   output.Run();  // the second run starts before the first run's done notice is taken
-  ASSERT_TRUE(PumpUntil([&] { return TEventHandler::CurrentCounters().posted[1] == 1 &&
-                                     SyncCallQueue::Instance().PendingCount() == 0 &&
-                                     output.Setups() == 2; }));
+  ASSERT_TRUE(PumpUntil([&] {
+    return TEventHandler::CurrentCounters().posted[1] == 1 &&
+           SyncCallQueue::Instance().PendingCount() == 0 && output.Setups() == 2;
+  }));
   EXPECT_EQ(events.done, 0);
   output.SetFreeRunning(true);
   ASSERT_TRUE(PumpUntil([&] { return events.done == 1; }));
@@ -612,8 +638,8 @@ TEST_F(AuOutputTest, ProgressIsTheDeliveredShareRoundedHalfToEven) {
     std::int64_t delivered;
     std::int32_t percent;
   };
-  const Case cases[] = {{0, 0, 0}, {-1, 0, -1}, {1000, 5, 0}, {1000, 25, 2},
-                        {1000, 35, 4}, {1000, 1000, 100}, {200, 1, 0}, {200, 3, 2}};
+  const Case cases[] = {{0, 0, 0},     {-1, 0, -1},       {1000, 5, 0}, {1000, 25, 2},
+                        {1000, 35, 4}, {1000, 1000, 100}, {200, 1, 0},  {200, 3, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);
     SimInputOptions options = Pcm(c.size > 0 ? c.size : 1000);
@@ -624,8 +650,8 @@ TEST_F(AuOutputTest, ProgressIsTheDeliveredShareRoundedHalfToEven) {
     output.SetInput(&input);
     output.Run();
     output.AllowSteps(static_cast<int>(c.delivered));
-    ASSERT_TRUE(PumpUntil(
-        [&] { return input.OpenCount() == 1 && output.ConsumedBytes() == c.delivered; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return input.OpenCount() == 1 && output.ConsumedBytes() == c.delivered; }));
     EXPECT_EQ(output.Progress(), c.percent);
     output.Stop(false);
   }

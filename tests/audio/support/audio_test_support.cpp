@@ -126,6 +126,11 @@ void SimOutput::AllowSteps(int count) {
   cv_.SignalAll();
 }
 
+void SimOutput::ResetPermits() {
+  MutexLock lock(mu_);
+  permits_ = 0;
+}
+
 void SimOutput::SetRecordData(bool record) {
   MutexLock lock(mu_);
   record_ = record;

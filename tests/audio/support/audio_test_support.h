@@ -105,6 +105,8 @@ class SimOutput : public TAuOutput {
 
   void SetFreeRunning(bool free_running) EXCLUDES(mu_);
   void AllowSteps(int count) EXCLUDES(mu_);
+  // Drops the permits not used yet (call while idle, before a Run).
+  void ResetPermits() EXCLUDES(mu_);
   // True while a Step waits for a permit.
   bool StepWaiting() const { return step_waiting_.load(); }
   // Keep everything consumed (ConsumedData) for byte checks.
