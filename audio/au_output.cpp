@@ -233,7 +233,6 @@ void TAuOutput::SetErrorText(const std::string& text) {
 void TAuOutput::SetInput(TAuInput* input) {
   AssertNotEngineThread(thread_);
   TAuInput* old = Input();
-  if (old == input) return;
   const bool restart = Busy();
   if (restart) Stop(false);
   if (old != nullptr) old->RemoveOutput(this);
