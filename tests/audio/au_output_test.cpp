@@ -345,12 +345,14 @@ TEST_F(AuOutputTest, FailuresInsideARunEndItWithOneDone) {
       {"setup fails", false, 0, true, 0, false, testing::kSimSetupError},
       {"step fails", false, 0, false, 2, false, testing::kSimStepError},
       {"teardown fails", false, 0, false, 0, true, ""},
+      {"input fails to close", false, 0, false, 0, false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimInputOptions options = Pcm(5000);
     options.fail_open = c.input_open_fails;
     options.fail_at_read = c.input_read_fails_at;
+    options.fail_close = std::string(c.name) == "input fails to close";
     SimInput input(options);
     SimOutput output(1000);
     output.SetInput(&input);
