@@ -30,7 +30,9 @@ bool MakeMp3(const std::string& path, const Mp3Spec& spec) {
   if (spec.channels == 2) synth += " sine 660";
   synth += " 2>&1";
   if (!RunCommand(synth)) return false;
-  std::string encode = "lame --quiet -b " + std::to_string(spec.bitrate_kbps);
+  // lame would resample to suit a low bit rate: keep the rate the test asked for.
+  std::string encode = "lame --quiet -b " + std::to_string(spec.bitrate_kbps) + " --resample " +
+                       std::to_string(spec.sample_rate / 1000.0);
   for (const std::string& option : spec.lame_options) encode += " " + ShellQuote(option);
   encode += " " + ShellQuote(wav) + " " + ShellQuote(path) + " 2>&1";
   const bool ok = RunCommand(encode).has_value();

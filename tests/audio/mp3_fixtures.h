@@ -9,15 +9,28 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kalvira::testing {
 
+// What MakeMp3 encodes: Mp3Spec(22050, 1, 0.5).Bitrate(64).Lame({"--tt", "Title"}).
 struct Mp3Spec {
-  int sample_rate = 44100;
-  int channels = 2;
-  double seconds = 1.0;
-  int bitrate_kbps = 128;
+  explicit Mp3Spec(int rate = 44100, int channel_count = 2, double length_seconds = 1.0)
+      : sample_rate(rate), channels(channel_count), seconds(length_seconds) {}
+  Mp3Spec& Bitrate(int kbps) {
+    bitrate_kbps = kbps;
+    return *this;
+  }
+  Mp3Spec& Lame(std::vector<std::string> options) {
+    lame_options = std::move(options);
+    return *this;
+  }
+
+  int sample_rate;
+  int channels;
+  double seconds;
+  int bitrate_kbps = 128;  // constant bit rate
   // Passed to lame as they stand, e.g. {"--tt", "Title", "--id3v2-only"}. Without tag
   // options lame writes no tag.
   std::vector<std::string> lame_options;
@@ -25,10 +38,10 @@ struct Mp3Spec {
 
 // Encodes a tone (440 Hz left, 660 Hz right) of `spec` into `path`. False when a tool
 // failed (the test has then failed already).
-bool MakeMp3(const std::string& path, const Mp3Spec& spec = {});
+bool MakeMp3(const std::string& path, const Mp3Spec& spec = Mp3Spec());
 
 // The same file as bytes (made in a temporary folder).
-std::string MakeMp3Bytes(const Mp3Spec& spec = {});
+std::string MakeMp3Bytes(const Mp3Spec& spec = Mp3Spec());
 
 // The mpg123 tool's decoding of `path`: signed 16-bit little-endian PCM, interleaved, at
 // the file's own rate and channel count.
@@ -54,7 +67,11 @@ std::string Id3v2Tag(int major_version, const std::vector<std::string>& frames,
 // The 128 bytes of an ID3v1.1 tag. Texts are raw bytes (cut or zero-padded to their
 // field); track 0 means none (ID3v1.0 layout); genre 255 means none.
 struct Id3v1Fields {
-  std::string title, artist, album, year, comment;
+  std::string title;
+  std::string artist;
+  std::string album;
+  std::string year;
+  std::string comment;
   int track = 0;
   int genre = 255;
 };
