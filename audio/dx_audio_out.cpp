@@ -167,6 +167,10 @@ bool TDXAudioOut::Step(bool abort) {
     const std::uint32_t n = input->ReadFully(transfer_buffer_.data(), transfer_size_, ended);
     input_ended_.store(ended);
     wrapper_.WriteData(transfer_buffer_.data(), n);
+    // All the data is in: the rest of the buffer must hold silence, or a play-out longer
+    // than the buffer would come round to the data again (and 8-bit data would be followed
+    // by the zero bytes of the first clearing).
+    if (ended) wrapper_.FillSilence(silence_byte_);
     wrapper_.ApplyVolume(Volume());
     wrapper_.StartPlayback();
     first_fill_ = false;

@@ -1,5 +1,6 @@
 #include "audio/simulated_sound_device.h"
 
+#include <algorithm>
 #include <cassert>
 #include <string>
 
@@ -67,7 +68,7 @@ std::vector<SoundDeviceInfo> SimulatedSoundDevice::EnumerateDevices() {
       info.id.fill(0xA0);
       info.id[0] = static_cast<std::uint8_t>(i);
     }
-    info.description = "Simulated device " + std::to_string(i);
+    info.description = "Simulated device " + std::to_string(i) + options_.description_suffix;
     list.push_back(info);
   }
   return list;
@@ -126,10 +127,10 @@ void SimulatedSoundDevice::SleepMilliseconds(std::uint32_t ms) {
     return;
   }
   const std::int64_t until = now_ns_ + step;
-  ++sleepers_;
+  wake_times_.push_back(until);
   clock_moved_.SignalAll();
   while (now_ns_ < until && sleep_mode_ == SleepMode::kWaitForTest) clock_moved_.Wait(mu_);
-  --sleepers_;
+  wake_times_.erase(std::find(wake_times_.begin(), wake_times_.end(), until));
   if (now_ns_ < until) AdvanceLocked(until - now_ns_);
 }
 
@@ -173,7 +174,44 @@ std::vector<std::uint32_t> SimulatedSoundDevice::sleeps() {
 
 bool SimulatedSoundDevice::sleeper_waiting() {
   MutexLock lock(mu_);
-  return sleepers_ > 0;
+  return PendingSleeperLocked();
+}
+
+bool SimulatedSoundDevice::PendingSleeperLocked() {
+  for (std::int64_t t : wake_times_) {
+    if (t > now_ns_) return true;
+  }
+  return false;
+}
+
+bool SimulatedSoundDevice::WaitForSleeper(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(mu_);
+  while (!PendingSleeperLocked()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    clock_moved_.WaitFor(mu_, deadline - now);
+  }
+  return true;
+}
+
+bool SimulatedSoundDevice::AdvanceToNextWake(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(mu_);
+  for (;;) {
+    std::int64_t next = -1;
+    for (std::int64_t t : wake_times_) {
+      if (t > now_ns_ && (next < 0 || t < next)) next = t;
+    }
+    if (next >= 0) {
+      AdvanceLocked(next - now_ns_);
+      clock_moved_.SignalAll();
+      return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    clock_moved_.WaitFor(mu_, deadline - now);
+  }
 }
 
 void SimulatedSoundDevice::FailCreateEndpoint(SoundResult result) {

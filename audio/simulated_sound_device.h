@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/sound_device.h"
@@ -34,6 +35,8 @@ class SimulatedSoundDevice final : public SoundDevice {
     std::uint32_t lead_frames = 0;
     // Counter ticks per second; 0 simulates a machine without a high-resolution counter.
     std::int64_t performance_frequency = 1'000'000'000;
+    // Appended to every description.
+    std::string description_suffix;
   };
   enum class SleepMode { kAdvanceClock, kWaitForTest };
 
@@ -56,9 +59,15 @@ class SimulatedSoundDevice final : public SoundDevice {
   // whose time has come wake up.
   void AdvanceClock(std::chrono::nanoseconds step);
   std::int64_t now_ns();
-  // Sleeps made so far (their lengths, in order), and whether one is waiting for the test.
+  // Sleeps made so far (their lengths, in order), and whether one waits for the test to
+  // move the clock.
   std::vector<std::uint32_t> sleeps();
   bool sleeper_waiting();
+  // Waits up to `timeout` (real time) for a sleep that waits for the test.
+  bool WaitForSleeper(std::chrono::milliseconds timeout);
+  // Waits up to `timeout` for a sleep that waits for the test and moves the clock to
+  // exactly where that sleep ends. False when no sleep came.
+  bool AdvanceToNextWake(std::chrono::milliseconds timeout);
 
   // Faults, in force until changed.
   void FailCreateEndpoint(SoundResult result);
@@ -95,6 +104,8 @@ class SimulatedSoundDevice final : public SoundDevice {
                                  std::unique_ptr<SoundBuffer>* buffer) EXCLUDES(mu_);
   void ForgetBuffer(SimulatedSoundBuffer* buffer) EXCLUDES(mu_);
   void AdvanceLocked(std::int64_t step_ns) REQUIRES(mu_);
+  // A sleep waits for the clock to reach its end.
+  bool PendingSleeperLocked() REQUIRES(mu_);
 
   const Options options_;
   Mutex mu_;
@@ -102,7 +113,7 @@ class SimulatedSoundDevice final : public SoundDevice {
   SleepMode sleep_mode_ GUARDED_BY(mu_) = SleepMode::kAdvanceClock;
   std::int64_t now_ns_ GUARDED_BY(mu_) = 0;
   std::vector<std::uint32_t> sleeps_ GUARDED_BY(mu_);
-  int sleepers_ GUARDED_BY(mu_) = 0;
+  std::vector<std::int64_t> wake_times_ GUARDED_BY(mu_);  // of the sleeps waiting
   SoundResult fail_endpoint_ GUARDED_BY(mu_) = kSoundOk;
   SoundResult fail_set_format_ GUARDED_BY(mu_) = kSoundOk;
   SoundResult fail_buffer_ GUARDED_BY(mu_) = kSoundOk;
