@@ -295,7 +295,10 @@ class Mpg123Reader final : public MediaReader {
       return false;
     }
     native_ = format;
-    const off_t samples = mpg123_length(handle_);
+    // Without an info frame mpg123's length is a guess from the first frames' bit rate,
+    // which for VBR can be half the real length or less. Such a length counts as unknown:
+    // the input would otherwise end the run where the guess ends.
+    const off_t samples = HasInfoFrame() ? mpg123_length(handle_) : 0;
     duration_ = samples > 0 ? (static_cast<std::int64_t>(samples) * kMediaTicksPerSecond +
                                native_.sample_rate / 2) /
                                   native_.sample_rate
@@ -374,9 +377,17 @@ class Mpg123Reader final : public MediaReader {
     *length = 0;
     if (source_ == nullptr || chosen_.channels == 0) return false;
     if (pending_seek_) {
-      const off_t at = mpg123_seek(handle_, static_cast<off_t>(*pending_seek_), SEEK_SET);
+      const std::int64_t target = *pending_seek_;
       pending_seek_.reset();
-      ended_ = at < 0;
+      if (target == 0) {
+        // Back to the start (a loop): a fresh decoder, so the data is exactly that of the
+        // first pass. A seek would keep the synthesis state of where decoding stood.
+        mpg123_close(handle_);
+        MediaFormat format;
+        ended_ = !OpenStream(&format) || format != chosen_;
+      } else {
+        ended_ = mpg123_seek(handle_, static_cast<off_t>(target), SEEK_SET) < 0;
+      }
     }
     if (ended_) return false;
     // A damaged stream may yield many frames without audio; give up after a bound so a
@@ -422,6 +433,9 @@ class Mpg123Reader final : public MediaReader {
 
  private:
   static constexpr int kMaxEmptyDecodes = 4096;
+  // Bytes before the first audio frame searched for an info frame: more than the largest
+  // frame.
+  static constexpr std::int64_t kInfoFrameWindow = 4096;
 
   // Opens mpg123 on the source from start_ and parses up to the first frame.
   bool OpenStream(MediaFormat* format) {
@@ -437,6 +451,30 @@ class Mpg123Reader final : public MediaReader {
     *format = {static_cast<std::uint32_t>(channels), static_cast<std::uint32_t>(rate),
                static_cast<std::uint32_t>(mpg123_encsize(encoding) * 8)};
     return true;
+  }
+
+  // Whether an info frame (Xing, Info or VBRI) precedes the first audio frame: the
+  // encoder's record of the exact length.
+  bool HasInfoFrame() {
+    const off_t first = mpg123_framepos(handle_);
+    if (first < 0) return false;
+    const std::int64_t begin = std::max<std::int64_t>(first - kInfoFrameWindow, 0);
+    std::vector<std::uint8_t> window(static_cast<std::size_t>(first + 64 - begin));
+    const std::int64_t n = source_->ReadAt(start_ + begin, window.data(), window.size());
+    if (n <= 0) return false;
+    window.resize(static_cast<std::size_t>(n));
+    auto tag_at = [&window](std::size_t at, const char* tag) {
+      return at + 4 <= window.size() && std::memcmp(window.data() + at, tag, 4) == 0;
+    };
+    for (std::size_t p = 0; p + 4 <= window.size(); ++p) {
+      if (window[p] != 0xFF || (window[p + 1] & 0xE0) != 0xE0) continue;
+      // After the header and the side information (9, 17 or 32 bytes), or at 36.
+      for (std::size_t side : {9u, 17u, 32u}) {
+        if (tag_at(p + 4 + side, "Xing") || tag_at(p + 4 + side, "Info")) return true;
+      }
+      if (tag_at(p + 36, "VBRI")) return true;
+    }
+    return false;
   }
 
   MediaFormat CurrentDecoderFormat() {
