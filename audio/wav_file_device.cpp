@@ -92,26 +92,56 @@ class WavFile {
 
 class WavFileSoundDevice;
 
-// A looping buffer with a writer thread that plays it into the device's file.
+// A looping buffer whose play position is the clock's: the frames the sample rate says
+// have been played since the buffer was made are taken from it (and written to the file
+// while it plays) whenever anyone looks: the writer thread every period, and every query
+// of the position, Play and Stop. So the file holds exactly what a device without latency
+// would have played, however late the writer thread wakes.
 class WavBuffer final : public RingSoundBuffer {
  public:
   WavBuffer(WavFileSoundDevice* device, const WaveFormat& format, std::uint32_t size)
-      : RingSoundBuffer(format, size, format.samples_per_sec * kWavWriterPeriodMs / 1000),
+      : RingSoundBuffer(format, size, format.samples_per_sec / 100),
         device_(device),
+        start_(std::chrono::steady_clock::now()),
         chunk_frames_(format.samples_per_sec * kWavWriterPeriodMs / 1000 + 1),
         chunk_(std::size_t{chunk_frames_} * format.block_align) {
     thread_ = std::thread([this] { WriterLoop(); });
   }
   ~WavBuffer() override;
 
+  SoundResult GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) override {
+    MutexLock lock(mu_);
+    CatchUp();
+    return RingSoundBuffer::GetCurrentPosition(play, write);
+  }
+  SoundResult SetCurrentPosition(std::uint32_t play) override {
+    MutexLock lock(mu_);
+    CatchUp();
+    return RingSoundBuffer::SetCurrentPosition(play);
+  }
+  SoundResult Play() override {
+    MutexLock lock(mu_);
+    CatchUp();
+    return RingSoundBuffer::Play();
+  }
+  SoundResult Stop() override {
+    MutexLock lock(mu_);
+    CatchUp();
+    return RingSoundBuffer::Stop();
+  }
+
  private:
   void WriterLoop();
+  // Plays the frames due by now: appends them to the file while playing.
+  void CatchUp() REQUIRES(mu_);
 
   WavFileSoundDevice* const device_;
+  const std::chrono::steady_clock::time_point start_;
   const std::uint32_t chunk_frames_;
-  std::vector<std::uint8_t> chunk_;  // writer thread only
-  Mutex mu_;
+  Mutex mu_;  // before the device's lock
   CondVar cv_;
+  std::vector<std::uint8_t> chunk_ GUARDED_BY(mu_);
+  std::uint64_t frames_done_ GUARDED_BY(mu_) = 0;
   bool quit_ GUARDED_BY(mu_) = false;
   std::thread thread_;
 };
@@ -200,39 +230,41 @@ WavBuffer::~WavBuffer() {
   {
     MutexLock lock(mu_);
     quit_ = true;
+    CatchUp();
   }
   cv_.Signal();
   thread_.join();
   device_->EndRun();
 }
 
+void WavBuffer::CatchUp() {
+  const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now() - start_)
+                           .count();
+  const std::uint64_t due =
+      static_cast<std::uint64_t>(elapsed) * format().samples_per_sec / 1'000'000'000u;
+  while (frames_done_ < due) {
+    const auto frames =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(due - frames_done_, chunk_frames_));
+    const std::uint32_t played = ConsumeFrames(chunk_.data(), frames);
+    if (played > 0) device_->Append(chunk_.data(), std::size_t{played} * block_align());
+    frames_done_ += frames;
+  }
+}
+
 void WavBuffer::WriterLoop() {
   pthread_setname_np(pthread_self(), "kalvira-wav-out");
-  using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
-  const std::uint64_t rate = format().samples_per_sec;
-  std::uint64_t frames_done = 0;
-  for (std::uint64_t tick = 1;; ++tick) {
-    {
-      MutexLock lock(mu_);
-      const auto deadline = start + std::chrono::milliseconds(tick * kWavWriterPeriodMs);
-      while (!quit_) {
-        const auto now = Clock::now();
-        if (now >= deadline) break;
-        cv_.WaitFor(mu_, deadline - now);
-      }
-      if (quit_) return;
+  MutexLock lock(mu_);
+  const auto period = std::chrono::milliseconds(kWavWriterPeriodMs);
+  while (!quit_) {
+    // The next whole period from the start: a writer that woke late does not hurry.
+    const auto deadline =
+        start_ + ((std::chrono::steady_clock::now() - start_) / period + 1) * period;
+    for (auto now = std::chrono::steady_clock::now(); !quit_ && now < deadline;
+         now = std::chrono::steady_clock::now()) {
+      cv_.WaitFor(mu_, deadline - now);
     }
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-    const std::uint64_t due = static_cast<std::uint64_t>(elapsed) * rate / 1'000'000'000u;
-    while (frames_done < due) {
-      const auto frames =
-          static_cast<std::uint32_t>(std::min<std::uint64_t>(due - frames_done, chunk_frames_));
-      const std::uint32_t played = ConsumeFrames(chunk_.data(), frames);
-      if (played > 0) device_->Append(chunk_.data(), std::size_t{played} * block_align());
-      frames_done += frames;
-    }
+    if (!quit_) CatchUp();
   }
 }
 

@@ -2,13 +2,15 @@
 // what the output plays, paced in real time, for listening later, bug reports and
 // byte-exact checks.
 //
-// Each looping buffer has a writer thread ("kalvira-wav-out") that wakes every 100 ms and
-// takes from the buffer the frames the sample rate says have been played since, as a
-// sound card would; what a playing buffer gives is appended to the file, a stopped
-// buffer adds nothing (a pause leaves no gap). Runs in the same format append to the
-// same file; a run in another format closes it and starts PATH with "-2", "-3"... put
-// before the extension. The header is brought up to date at the end of every run, so
-// the file is a complete WAV file whenever no run is in progress.
+// A looping buffer plays by the clock: the frames the sample rate says have been played
+// since the buffer was made are taken from it as a sound card would, and appended to the
+// file while the buffer plays; a stopped buffer adds nothing (a pause leaves no gap).
+// A writer thread ("kalvira-wav-out") does so every 100 ms, and every query of the play
+// position, Play and Stop do it first, so the file holds exactly what a device without
+// latency would have played, however late the writer wakes. Runs in the same format
+// append to the same file; a run in another format closes it and starts PATH with "-2",
+// "-3"... put before the extension. The header is brought up to date at the end of every
+// run, so the file is a complete WAV file whenever no run is in progress.
 //
 // Threads: as SoundDevice. One buffer at a time: a second concurrent buffer is refused
 // with kSoundErrAllocated.
