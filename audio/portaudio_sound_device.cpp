@@ -141,7 +141,11 @@ class PortAudioSoundDevice final : public RealClockSoundDevice {
     for (const auto& [index, id] : OutputDevices()) {
       const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
       const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
-      list.push_back({id, std::string(info->name) + " (" + (api ? api->name : "?") + ")"});
+      std::string description = info->name;
+      description += " (";
+      description += api ? api->name : "?";
+      description += ')';
+      list.push_back({id, description});
     }
     return list;
   }
@@ -171,8 +175,12 @@ class PortAudioSoundDevice final : public RealClockSoundDevice {
       const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
       if (info == nullptr || info->maxOutputChannels <= 0) continue;
       const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
-      std::string key = std::string(api ? api->name : "?") + "\n" + info->name;
-      key += "\n" + std::to_string(seen[key]++);
+      std::string key = api ? api->name : "?";
+      key += '\n';
+      key += info->name;
+      const int same_name = seen[key]++;
+      key += '\n';
+      key += std::to_string(same_name);
       devices[i] = MakeDeviceId(key);
     }
     return devices;

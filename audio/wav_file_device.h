@@ -5,7 +5,7 @@
 // A looping buffer plays by the clock: the frames the sample rate says have been played
 // since the buffer was made are taken from it as a sound card would, and appended to the
 // file while the buffer plays; a stopped buffer adds nothing (a pause leaves no gap).
-// A writer thread ("kalvira-wav-out") does so every 100 ms, and every query of the play
+// A writer thread ("kalvira-wav-out") does so every 500 ms, and every query of the play
 // position, Play and Stop do it first, so the file holds exactly what a device without
 // latency would have played, however late the writer wakes. Runs in the same format
 // append to the same file; a run in another format closes it and starts PATH with "-2",
@@ -24,7 +24,10 @@
 
 namespace kalvira {
 
-inline constexpr std::uint32_t kWavWriterPeriodMs = 100;
+// The writer thread's period. Every query of the play position catches up as well, so
+// while an output runs the file grows at its polling rhythm; the thread only keeps the
+// file growing when nobody looks.
+inline constexpr std::uint32_t kWavWriterPeriodMs = 500;
 
 // Error code of a WAV file that cannot be created.
 inline constexpr SoundResult kSoundErrAccessDenied = 0x80070005;

@@ -54,12 +54,31 @@ bool EnterKeyMode() {
   return true;
 }
 
-// A key pressed within `ms` milliseconds, or 0.
-char ReadKey(int ms) {
-  pollfd fd{STDIN_FILENO, POLLIN, 0};
-  if (poll(&fd, 1, ms) <= 0 || (fd.revents & POLLIN) == 0) return 0;
+// The engine's calls for this thread arrive through a pipe, so the loop below sleeps until
+// a call or a key comes and costs no wake-ups of its own while a file plays.
+int g_wake_pipe[2] = {-1, -1};
+
+void InstallWakeUp() {
+  if (pipe(g_wake_pipe) != 0) return;
+  SyncCallQueue::Instance().SetWakeUp([] {
+    const char byte = 1;
+    (void)!write(g_wake_pipe[1], &byte, 1);
+  });
+}
+
+// Waits for a synchronized call or (with `keys`) a key; runs the calls; returns the key
+// pressed, or 0.
+char WaitForCallOrKey(bool keys) {
+  pollfd fds[2] = {{g_wake_pipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+  // The time limit only guards against a wake-up missed before the pipe existed.
+  if (poll(fds, keys ? 2 : 1, 1000) > 0) {
+    char drain[64];
+    if ((fds[0].revents & POLLIN) != 0) (void)!read(g_wake_pipe[0], drain, sizeof drain);
+  }
+  SyncCallQueue::Instance().RunPending();
   char key = 0;
-  return read(STDIN_FILENO, &key, 1) == 1 ? key : 0;
+  if (keys && (fds[1].revents & POLLIN) != 0 && read(STDIN_FILENO, &key, 1) != 1) key = 0;
+  return key;
 }
 
 std::string Clock(std::int64_t centiseconds) {
@@ -107,6 +126,7 @@ int Main(int argc, char** argv) {
     return 2;
   }
   SyncCallQueue::Instance().BindUiThread();
+  InstallWakeUp();
   const bool keys = EnterKeyMode();
 
   TMP3In input;
@@ -136,9 +156,7 @@ int Main(int argc, char** argv) {
     out.Run();
     bool paused = false;
     while (!done) {
-      SyncCallQueue::Instance().RunPending();
-      const char key = keys ? ReadKey(20) : 0;
-      if (!keys) usleep(20000);
+      const char key = WaitForCallOrKey(keys);
       if (key == ' ') {
         if (paused) {
           out.Resume();
