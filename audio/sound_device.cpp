@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <thread>
 
 #include "audio/sound_device_internal.h"
+#include "base/mutex.h"
 
 namespace kalvira {
 
@@ -117,8 +119,22 @@ std::shared_ptr<SoundDevice> SoundDeviceFromSpec(const std::string& spec) {
 }
 
 std::shared_ptr<SoundDevice> SoundDeviceFromEnvironment() {
-  const char* spec = std::getenv("KALVIRA_AUDIO_OUT");
-  return SoundDeviceFromSpec(spec == nullptr ? "" : spec);
+  // One backend per process and choice: the outputs of a window share it, as they share
+  // the machine's sound device (a WAV file must not be written by two backends at once).
+  struct Shared {
+    Mutex mu;
+    std::map<std::string, std::weak_ptr<SoundDevice>> devices GUARDED_BY(mu);
+  };
+  static Shared* const shared = new Shared;  // never destroyed: outputs may outlive main
+  const char* env = std::getenv("KALVIRA_AUDIO_OUT");
+  const std::string spec = env == nullptr ? "" : env;
+  MutexLock lock(shared->mu);
+  std::shared_ptr<SoundDevice> device = shared->devices[spec].lock();
+  if (device == nullptr) {
+    device = SoundDeviceFromSpec(spec);
+    shared->devices[spec] = device;
+  }
+  return device;
 }
 
 }  // namespace kalvira

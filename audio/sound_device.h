@@ -166,7 +166,9 @@ class SoundDevice {
 // The backend KALVIRA_AUDIO_OUT chooses: unset, empty or "portaudio" for PortAudio,
 // "wav:PATH" for a WAV file, "none" for no device. Anything else prints a warning on
 // standard error and gives no device, so every run ends with "Invalid device number".
+// While one is alive, every call with the same choice returns that same backend.
 std::shared_ptr<SoundDevice> SoundDeviceFromEnvironment();
+// A new backend for a choice written as KALVIRA_AUDIO_OUT is.
 std::shared_ptr<SoundDevice> SoundDeviceFromSpec(const std::string& spec);
 
 std::shared_ptr<SoundDevice> MakePortAudioSoundDevice();

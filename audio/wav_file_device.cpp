@@ -205,6 +205,9 @@ class WavFileSoundDevice final : public RealClockSoundDevice {
   bool OpenNext(const WaveFormat& format) REQUIRES(mu_) {
     std::FILE* file = std::fopen(NumberedPath(path_, ++files_).c_str(), "wb");
     if (file == nullptr) return false;
+    // Whole seconds of sound per write: the file is brought up to date at the end of
+    // every run anyway.
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
     file_ = std::make_unique<WavFile>(file, format);
     return true;
   }
