@@ -188,51 +188,58 @@ void TAuStreamedInput::SetStream(TAuStream* stream) {
   SetStreamFields(stream);
 }
 
-void TAuStreamedInput::Read(const std::uint8_t*& data, std::uint32_t& bytes) {
-  AuRecursiveLock lock(data_lock_);
-  if (ReadPrefetched(data, bytes)) return;
-  if (end_of_stream_) {
-    data = nullptr;
-    bytes = 0;
-    return;
-  }
-  const std::uint32_t requested = bytes;
+void TAuStreamedInput::ReadOnce(const std::uint8_t*& data, std::uint32_t& bytes) {
   CheckReadable();
   ReadCore(data, bytes);
   if (bytes == 0) {
     end_of_stream_ = true;
-  } else {
-    const std::int64_t position = Position() + bytes;
-    SetPosition(position);
-    const std::int64_t size = Size();
-    if (size > 0 && position >= size) {
-      end_of_stream_ = true;
-      if (position > size) {
-        bytes -= static_cast<std::uint32_t>(position - size);
-        SetPosition(size);
-      }
+    return;
+  }
+  const std::int64_t position = Position() + bytes;
+  SetPosition(position);
+  const std::int64_t size = Size();
+  if (size > 0 && position >= size) {
+    end_of_stream_ = true;
+    if (position > size) {
+      bytes -= static_cast<std::uint32_t>(position - size);
+      SetPosition(size);
     }
   }
-  if (end_of_stream_ && Loop()) {
-    end_of_stream_ = false;
-    if (Seekable()) {
-      SeekCore(StartSample());
-    } else {
-      EndRun();
-      BeginRun();
+}
+
+void TAuStreamedInput::RestartLoop() {
+  end_of_stream_ = false;
+  if (Seekable()) {
+    SeekCore(StartSample());
+  } else {
+    EndRun();
+    BeginRun();
+  }
+  SetPosition(0);
+}
+
+void TAuStreamedInput::Read(const std::uint8_t*& data, std::uint32_t& bytes) {
+  AuRecursiveLock lock(data_lock_);
+  if (ReadPrefetched(data, bytes)) return;
+  const std::uint32_t requested = bytes;
+  bool restarted = false;
+  if (end_of_stream_) {
+    if (!Loop()) {
+      data = nullptr;
+      bytes = 0;
+      return;
     }
-    SetPosition(0);
+    // The last piece of the previous pass was delivered by the read that reached the end;
+    // the next pass starts here.
+    RestartLoop();
+    restarted = true;
+  }
+  ReadOnce(data, bytes);
+  if (bytes == 0 && end_of_stream_ && Loop() && !restarted) {
+    // The source ended with an empty read: start again at once, with the same request.
+    RestartLoop();
     bytes = requested;
-    CheckReadable();
-    ReadCore(data, bytes);
-    if (bytes == 0) {
-      end_of_stream_ = true;
-    } else {
-      const std::int64_t position = Position() + bytes;
-      SetPosition(position);
-      const std::int64_t size = Size();
-      if (size > 0 && position >= size) end_of_stream_ = true;
-    }
+    ReadOnce(data, bytes);
   }
   if (bytes == 0) data = nullptr;
 }
@@ -343,6 +350,9 @@ std::int64_t TAuFileIn::GetTotalSamples() {
 void TAuFileIn::BeginRunCore() {
   if (Busy()) throw EAuException(au_messages::kInputIsBusy);
   if (!StreamAssigned() && FileName().empty()) {
+    // Like any run that failed to start, it leaves no sample range for the next one.
+    SetStartSample(0);
+    SetEndSample(-1);
     throw EAuException(au_messages::kFileNameNotAssigned);
   }
   SetBusy(true);
@@ -365,7 +375,12 @@ void TAuFileIn::BeginRunCore() {
     }
     if (StartSample() > 0 || EndSample() != -1) {
       if (EndSample() > TotalSamplesField()) SetEndSample(-1);
-      if (EndSample() != -1) SetTotalSamplesField(EndSample() - StartSample() + 1);
+      if (EndSample() != -1) {
+        SetTotalSamplesField(EndSample() - StartSample() + 1);
+      } else {
+        // From StartSample to the end: exactly the frames that remain.
+        SetTotalSamplesField(std::max<std::int64_t>(0, TotalSamplesField() - StartSample()));
+      }
       SetSize(TotalSamplesField() * frame);
     }
   } catch (...) {

@@ -192,6 +192,10 @@ class TAuStreamedInput : public TAuInput {
   virtual void CheckReadable() {}
 
   void SetSeekable(bool seekable) { seekable_.store(seekable); }
+  // One ReadCore with the Position accounting, the end-of-stream rule and the cut to Size.
+  void ReadOnce(const std::uint8_t*& data, std::uint32_t& bytes) REQUIRES(data_lock_);
+  // Starts the next pass of a looping input at StartSample.
+  void RestartLoop() REQUIRES(data_lock_);
   void SetStreamFields(TAuStream* stream) {
     stream_.store(stream);
     stream_assigned_.store(stream != nullptr);

@@ -8,6 +8,7 @@
 
 #include "audio/au_exception.h"
 #include "audio/au_input.h"
+#include "audio/au_thread_name.h"
 #include "audio/event_handler.h"
 #include "base/sync_call.h"
 
@@ -38,7 +39,7 @@ TAuThread::~TAuThread() {
 }
 
 void TAuThread::Execute() {
-  pthread_setname_np(pthread_self(), "kalvira-audio-out");
+  SetCurrentThreadName("kalvira-audio-out");
   if (!IdleWait()) return;
   while (!terminated_.load()) {
     owner_->RunOnWorker();
@@ -81,6 +82,10 @@ void TAuThread::StartRun() {
   MutexLock lock(mu_);
   owner_->SetBusy();
   stop_requested_.store(false);
+  // Requests of an earlier run go; a Pause that comes while this run sets up is kept.
+  pause_requested_.store(false);
+  paused_.store(false);
+  pause_ack_event_ = false;
   wake_event_ = true;
   changed_.SignalAll();
 }
@@ -91,13 +96,6 @@ void TAuThread::RequestStop(bool raise_done) {
   done_posted_.store(false);
   stop_requested_.store(true);
   changed_.SignalAll();
-}
-
-void TAuThread::PrepareRun() {
-  MutexLock lock(mu_);
-  pause_requested_.store(false);
-  paused_.store(false);
-  pause_ack_event_ = false;
 }
 
 bool TAuThread::WaitPauseAck(std::chrono::milliseconds timeout) {
@@ -176,13 +174,21 @@ void TAuOutput::Stop(bool async) {
   // Without a run there is nothing to stop and nothing to drop: a done notice of a run
   // that already ended by itself still reaches OnDone.
   if (!async && !Busy()) return;
-  thread_.RequestStop(async);
-  thread_.WakeFromPause();
-  if (async) return;
+  if (async) {
+    thread_.RequestStop(true);
+    thread_.WakeFromPause();
+    return;
+  }
+  // Refuse the output's notices before the worker may end the run: a done notice posted
+  // between the stop request and the block would otherwise slip through.
   dispatcher_->BlockSender(this);
   dispatcher_->RemoveNotices(this);
+  thread_.RequestStop(false);
+  thread_.WakeFromPause();
   SyncCallQueue::Instance().WaitWhileRunningCalls(
       [this] { return !Busy() && (thread_.Idle() || thread_.DonePosted()); });
+  // A done notice the dispatcher took before the block must see RaiseDone cleared.
+  dispatcher_->WaitUntilNotDelivering(this);
   dispatcher_->UnblockSender(this);
   thread_.SetRaiseDone(true);
 }
@@ -227,7 +233,6 @@ void TAuOutput::SetErrorText(const std::string& text) {
 void TAuOutput::SetInput(TAuInput* input) {
   AssertNotEngineThread(thread_);
   TAuInput* old = Input();
-  if (old == input) return;
   const bool restart = Busy();
   if (restart) Stop(false);
   if (old != nullptr) old->RemoveOutput(this);
@@ -280,7 +285,6 @@ void TAuOutput::RunOnWorker() {
   try {
     Setup();
     can_output_.store(true);
-    thread_.PrepareRun();
     bool more = true;
     while (more && !thread_.StopRequested()) {
       const std::int32_t progress = Progress();

@@ -73,8 +73,8 @@ class TAuThread {
   bool IsCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
 
   // Engine-internal (the output and the dispatcher).
-  // Hands a run to the worker: sets the owner's Busy, clears StopRequested and sets
-  // WakeEvent, all under the state lock.
+  // Hands a run to the worker: sets the owner's Busy, clears StopRequested,
+  // PauseRequested, Paused and PauseAckEvent, and sets WakeEvent, all under the state lock.
   void StartRun() EXCLUDES(mu_);
   void RequestStop(bool raise_done) EXCLUDES(mu_);
   void SetRaiseDone(bool raise_done) { raise_done_.store(raise_done); }
@@ -83,8 +83,7 @@ class TAuThread {
   void SetStopRequested() { stop_requested_.store(true); }
   void ClearStopRequest() { stop_requested_.store(false); }
   void SetDonePosted() { done_posted_.store(true); }
-  // Worker, after Setup: clears PauseRequested and Paused, resets PauseAckEvent.
-  void PrepareRun() EXCLUDES(mu_);
+
   // Waits up to `timeout` for PauseAckEvent (auto-reset); false on time-out.
   bool WaitPauseAck(std::chrono::milliseconds timeout) EXCLUDES(mu_);
   // Sets WakeEvent if the worker is in its pause wait; true when it was.

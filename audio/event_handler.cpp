@@ -6,6 +6,7 @@
 #include <cassert>
 #include <utility>
 
+#include "audio/au_thread_name.h"
 #include "base/sync_call.h"
 
 namespace kalvira {
@@ -70,6 +71,19 @@ void TEventHandler::ReleaseDispatcher() {
 int TEventHandler::UserCount() {
   MutexLock lock(g_dispatcher_mu);
   return g_users;
+}
+
+bool TEventHandler::DispatcherQuiet() {
+  MutexLock lock(g_dispatcher_mu);
+  if (g_dispatcher == nullptr) return true;
+  MutexLock queue(g_dispatcher->queue_lock_);
+  return g_dispatcher->queue_.empty() && g_dispatcher->current_sender_ == nullptr;
+}
+
+TEventHandler::Counters TEventHandler::CurrentCounters() {
+  MutexLock lock(g_dispatcher_mu);
+  if (g_dispatcher == nullptr) return Counters{};
+  return g_dispatcher->GetCounters();
 }
 
 TEventHandler::TEventHandler() : thread_([this] { Execute(); }) {}
@@ -171,7 +185,7 @@ bool TEventHandler::InsideHandlerOf(const TAuOutput* sender) {
 }
 
 void TEventHandler::Execute() {
-  pthread_setname_np(pthread_self(), "kalvira-notices");
+  SetCurrentThreadName("kalvira-notices");
   while (!terminated_.load()) {
     for (;;) {
       std::unique_ptr<Notice> notice;

@@ -42,6 +42,10 @@ class TEventHandler {
   static TEventHandler* AcquireDispatcher();
   static void ReleaseDispatcher();
   static int UserCount();
+  // True when there is no dispatcher, or it has nothing queued and delivers nothing.
+  static bool DispatcherQuiet();
+  // The counters of the current dispatcher (zero when there is none).
+  static Counters CurrentCounters();
 
   void PostProgress(TAuOutput* sender, TAuEvent handler) EXCLUDES(queue_lock_);
   void PostCall(TAuOutput* sender, TAuEvent handler) EXCLUDES(queue_lock_);
