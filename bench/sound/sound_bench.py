@@ -37,7 +37,7 @@ def make_mp3(folder, seconds):
 
 
 def run_measured(argv, env=None, sample_threads=False):
-    """Runs argv; returns (elapsed s, cpu s, wake-ups, {thread name: wake-ups})."""
+    """Runs argv; returns (elapsed s, cpu s, wake-ups, {thread: (wake-ups, cpu s)})."""
     start = time.monotonic()
     proc = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
     threads = {}
@@ -59,7 +59,10 @@ def run_measured(argv, env=None, sample_threads=False):
                             if line.startswith(("voluntary_ctxt_switches",
                                                 "nonvoluntary_ctxt_switches")):
                                 switches += int(line.split()[1])
-                    threads[tid] = (name, switches)
+                    with open(f"{task_dir}/{tid}/stat") as f:
+                        fields = f.read().rsplit(")", 1)[1].split()
+                    ticks = int(fields[11]) + int(fields[12])  # utime + stime
+                    threads[tid] = (name, switches, ticks / os.sysconf("SC_CLK_TCK"))
                 except (FileNotFoundError, ProcessLookupError, ValueError):
                     pass
         except FileNotFoundError:
@@ -70,8 +73,9 @@ def run_measured(argv, env=None, sample_threads=False):
     if proc.returncode != 0:
         sys.exit(f"{argv[0]} failed with {proc.returncode}")
     per_name = {}
-    for name, switches in threads.values():
-        per_name[name] = per_name.get(name, 0) + switches
+    for name, switches, cpu in threads.values():
+        old_switches, old_cpu = per_name.get(name, (0, 0.0))
+        per_name[name] = (old_switches + switches, old_cpu + cpu)
     return (elapsed, usage.ru_utime + usage.ru_stime, usage.ru_nvcsw + usage.ru_nivcsw,
             per_name)
 
@@ -122,8 +126,9 @@ def main():
         print(f"wake-ups             {wakeups / elapsed:7.1f} per second of playing, "
               f"{wakeups * per_minute * args.seconds / elapsed:.0f} per minute of audio "
               f"(target <= 15/s)")
-        for name, switches in sorted(threads.items(), key=lambda item: -item[1]):
-            print(f"  {name:18} {switches / elapsed:7.1f} per second")
+        for name, (switches, thread_cpu) in sorted(threads.items(), key=lambda item: -item[1][0]):
+            print(f"  {name:20} {switches / elapsed:5.1f} per second, "
+                  f"cpu {thread_cpu * per_minute:6.3f} s per minute of audio")
         print(f"PCM                  {'exactly mpg123' if exact else 'DIFFERS from mpg123'}"
               f" ({len(reference)} bytes, then {len(played) - len(reference)} bytes of silence)")
 
