@@ -300,6 +300,7 @@ void TAuFileIn::CloseFile() {
 }
 
 TAuStream* TAuFileIn::OpenStream() {
+  AuRecursiveLock lock(open_lock_);  // held already by OpenFile: re-entered
   if (StreamAssigned()) return Stream();
   if (!own_stream_) own_stream_ = std::make_unique<TAuFileStream>(file_name_);
   return own_stream_.get();

@@ -250,10 +250,10 @@ class TAuFileIn : public TAuStreamedInput {
   void EndRunCore() override;
   void CheckReadable() override;
 
-  // Inside OpenFileCore: the supplied stream, or a TAuFileStream over FileName owned by
-  // the input until the file is closed. Raises what opening the file raises.
-  TAuStream* OpenStream() REQUIRES(open_lock_);
-  std::string FileNameLocked() const REQUIRES(open_lock_) { return file_name_; }
+  // Only inside OpenFileCore (OpenLock held): the supplied stream, or a TAuFileStream over
+  // FileName owned by the input until the file is closed. Raises what opening the file
+  // raises.
+  TAuStream* OpenStream();
   // Inside OpenFileCore: the format of the decoded data.
   void SetFormat(std::uint32_t bits_per_sample, std::uint32_t sample_rate, std::uint32_t channels);
 

@@ -19,11 +19,12 @@ namespace {
 constexpr auto kPauseAckTimeout = std::chrono::milliseconds(5000);
 constexpr auto kDispatcherPoll = std::chrono::milliseconds(10);
 
-// Run, Stop, Pause, Resume and the setters belong to the user-interface thread; at least
-// they must never run on an engine thread, where they would wait for themselves.
-void AssertNotEngineThread(const TAuThread& worker) {
+// Run, Stop, Pause, Resume and the setters belong to the user-interface thread (once one
+// is bound); they must never run on the worker, where they would wait for themselves.
+void AssertUiThread(const TAuThread& worker) {
   (void)worker;
   assert(!worker.IsCurrent());
+  assert(!SyncCallQueue::Instance().HasUiThread() || SyncCallQueue::Instance().IsUiThread());
 }
 
 }  // namespace
@@ -161,7 +162,7 @@ TAuOutput::~TAuOutput() {
 }
 
 void TAuOutput::Run() {
-  AssertNotEngineThread(thread_);
+  AssertUiThread(thread_);
   AuRecursiveLock lock(run_lock_);
   SetErrorText("");
   if (Busy() || shutting_down_.load()) throw EAuException(au_messages::kComponentIsBusy);
@@ -170,7 +171,7 @@ void TAuOutput::Run() {
 }
 
 void TAuOutput::Stop(bool async) {
-  AssertNotEngineThread(thread_);
+  AssertUiThread(thread_);
   // Without a run there is nothing to stop and nothing to drop: a done notice of a run
   // that already ended by itself still reaches OnDone.
   if (!async && !Busy()) return;
@@ -194,7 +195,7 @@ void TAuOutput::Stop(bool async) {
 }
 
 void TAuOutput::Pause() {
-  AssertNotEngineThread(thread_);
+  AssertUiThread(thread_);
   TAuInput* input = Input();
   if (input == nullptr) throw EAuException(au_messages::kInputNotAssignedPause);
   if (!Busy()) return;
@@ -204,7 +205,7 @@ void TAuOutput::Pause() {
 }
 
 void TAuOutput::Resume() {
-  AssertNotEngineThread(thread_);
+  AssertUiThread(thread_);
   if (!Busy() || !thread_.Paused()) return;
   if (TAuInput* input = Input()) input->ResumeHook();
   thread_.WakeFromPause();
@@ -231,7 +232,7 @@ void TAuOutput::SetErrorText(const std::string& text) {
 }
 
 void TAuOutput::SetInput(TAuInput* input) {
-  AssertNotEngineThread(thread_);
+  AssertUiThread(thread_);
   TAuInput* old = Input();
   const bool restart = Busy();
   if (restart) Stop(false);
@@ -328,7 +329,7 @@ void TAuOutput::FinishRun() {
 
 void TAuOutput::Shutdown() {
   if (shut_down_.exchange(true)) return;
-  AssertNotEngineThread(thread_);
+  AssertUiThread(thread_);
   shutting_down_.store(true);
   dispatcher_->BlockSender(this);
   dispatcher_->RemoveNotices(this);

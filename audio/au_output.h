@@ -112,6 +112,8 @@ class TAuThread {
   std::uint64_t pause_entries_ GUARDED_BY(mu_) = 0;  // pause waits begun
   std::uint64_t pause_exits_ GUARDED_BY(mu_) = 0;    // pause waits ended
 
+  // Written under mu_ where a waiter depends on them (idle_, paused_, stop_requested_ and
+  // the owner's Busy at hand-over); polled without it.
   std::atomic<bool> idle_{false};
   std::atomic<bool> paused_{false};
   std::atomic<bool> stop_requested_{false};
@@ -130,8 +132,10 @@ class TAuOutput {
   TAuOutput(const TAuOutput&) = delete;
   TAuOutput& operator=(const TAuOutput&) = delete;
 
-  // Starts a run; returns once the worker has it. Raises EAuException "Component is Busy"
-  // while a run is in progress, "Input is not assigned" without an input.
+  // Starts a run: hands it to the worker and returns at once (the worker starts it as soon
+  // as it is idle; nothing waits for the input or the device). Raises EAuException
+  // "Component is Busy" while a run is in progress (or the output is being destroyed),
+  // "Input is not assigned" without an input.
   void Run();
   // Ends the current run. async: returns at once and the run's OnDone follows. Not async:
   // returns when the worker has finished the run; that run raises no OnDone and the

@@ -145,7 +145,7 @@ std::int64_t TWMIn::GetTotalSamples() {
 void TWMIn::OpenFileCore() {
   refused_.store(false);
   reader_open_.store(false);
-  if (!StreamAssigned() && FileNameLocked().empty()) {
+  if (!StreamAssigned() && FileName().empty()) {
     throw EAuException(wm_messages::kFileNameNotAssigned);
   }
   TAuStream* stream = OpenStream();  // raises the system's message

@@ -20,6 +20,11 @@ bool SyncCallQueue::IsUiThread() const {
   return ui_thread_ == std::this_thread::get_id();
 }
 
+bool SyncCallQueue::HasUiThread() const {
+  MutexLock lock(mu_);
+  return ui_thread_ != std::thread::id();
+}
+
 void SyncCallQueue::Call(std::function<void()> call) {
   if (IsUiThread()) {
     try {

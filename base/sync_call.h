@@ -44,6 +44,8 @@ class SyncCallQueue {
   void BindUiThread() EXCLUDES(mu_);
   // True on the bound user-interface thread (false while none is bound).
   bool IsUiThread() const EXCLUDES(mu_);
+  // True once a user-interface thread is bound.
+  bool HasUiThread() const EXCLUDES(mu_);
 
   // Any thread: runs `call` on the user-interface thread and returns after it has run.
   // On the user-interface thread (or when the caller is it) the call runs at once.

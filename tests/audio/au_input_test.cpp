@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "audio/au_exception.h"
 #include "tests/audio/support/audio_test_support.h"
@@ -44,6 +48,16 @@ std::string ReadAll(TAuInput& input, std::uint32_t request, std::size_t limit = 
   while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
   return ::testing::AssertionFailure() << "got " << got.size() << " bytes, expected "
                                        << expected.size() << "; first difference at " << i;
+}
+
+template <class F>
+std::string RaisedMessage(F&& f) {
+  try {
+    f();
+  } catch (const EAuException& e) {
+    return e.Message();
+  }
+  return "<nothing raised>";
 }
 
 SimInputOptions Pcm(std::int64_t data_bytes, std::uint32_t max_chunk = 4096) {
@@ -465,6 +479,89 @@ TEST(AuFileStreamTest, ReadsAFileAndReportsTheSystemMessage) {
   } catch (const EAuException& e) {
     EXPECT_EQ(e.Message(), "Is a directory");
   }
+}
+
+// A decoder of raw 8-bit mono PCM that reads through OpenStream: a file of its own, or the
+// stream the caller supplied.
+class RawInput : public TAuFileIn {
+ public:
+  ~RawInput() override { ShutdownInput(); }
+
+ protected:
+  void OpenFileCore() override {
+    stream_ = OpenStream();
+    SetFormat(8, 8000, 1);
+    SetSize(stream_->Size());
+    stream_->Seek(0, SEEK_SET);
+  }
+  void CloseFileCore() override { stream_ = nullptr; }
+  void ReadCore(const std::uint8_t*& data, std::uint32_t& bytes) override {
+    if (chunk_.size() < bytes) chunk_.resize(bytes);
+    bytes = static_cast<std::uint32_t>(stream_->Read(chunk_.data(), bytes));
+    data = chunk_.data();
+  }
+  bool SeekCore(std::int64_t sample) override { return stream_->Seek(sample, SEEK_SET) == sample; }
+
+ private:
+  TAuStream* stream_ = nullptr;
+  std::vector<std::uint8_t> chunk_;
+};
+
+class MemoryStream : public TAuStream {
+ public:
+  explicit MemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::size_t Read(void* dest, std::size_t count) override {
+    const std::size_t n = std::min(count, bytes_.size() - position_);
+    std::memcpy(dest, bytes_.data() + position_, n);
+    position_ += n;
+    return n;
+  }
+  std::int64_t Seek(std::int64_t offset, int origin) override {
+    if (origin != SEEK_SET) throw EAuException("unsupported");
+    position_ = static_cast<std::size_t>(offset);
+    return offset;
+  }
+  std::int64_t Size() override { return static_cast<std::int64_t>(bytes_.size()); }
+
+ private:
+  std::string bytes_;
+  std::size_t position_ = 0;
+};
+
+TEST(AuFileStreamTest, FileInputsReadTheirFileOrTheSuppliedStream) {
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir.File("a.raw"), "abcdefghij");
+  RawInput input;
+  input.SetFileName(dir.File("a.raw"));
+  EXPECT_EQ(input.GetTotalTime(), 0);
+  input.SetStartSample(2);
+  input.SetEndSample(5);
+  input.BeginRun();
+  EXPECT_EQ(ReadAll(input, 3), "cdef");
+  input.EndRun();
+
+  input.SetFileName(dir.File("missing.raw"));
+  try {
+    input.BeginRun();
+    ADD_FAILURE() << "started a missing file";
+  } catch (const EAuException& e) {
+    EXPECT_EQ(e.Message(), "No such file or directory");
+  }
+  EXPECT_FALSE(input.Busy());
+
+  // A supplied stream needs no file name and closes the file that was open.
+  input.SetFileName(dir.File("a.raw"));
+  EXPECT_EQ(input.GetChannels(), 1u);
+  MemoryStream memory("0123456789ABCDEF");
+  input.SetFileName("");
+  input.SetStream(&memory);
+  EXPECT_EQ(input.OpenCount(), 0);
+  input.BeginRun();
+  EXPECT_EQ(input.Size(), 16);
+  EXPECT_EQ(ReadAll(input, 5), "0123456789ABCDEF");
+  input.EndRun();
+  input.SetStream(nullptr);
+  EXPECT_EQ(RaisedMessage([&] { input.BeginRun(); }), au_messages::kFileNameNotAssigned);
 }
 
 }  // namespace

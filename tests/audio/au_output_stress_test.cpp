@@ -4,7 +4,7 @@
 // by themselves, by an error or by Stop (true)) and which with none (Stop (false),
 // destruction); at the end the counts must match. A watchdog aborts on a hang.
 //
-// KALVIRA_STRESS_OPS sets the number of operations (default 20000).
+// KALVIRA_STRESS_OPS sets the number of operations (default 50000).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -269,7 +269,7 @@ class Stress {
 
 TEST(AuOutputStressTest, RandomOperationsKeepTheDoneCount) {
   testing::BindTestThreadAsUi();
-  long operations = 20000;
+  long operations = 50000;
   if (const char* env = std::getenv("KALVIRA_STRESS_OPS")) operations = std::atol(env);
   const unsigned seed = static_cast<unsigned>(std::random_device{}());
   SCOPED_TRACE("seed " + std::to_string(seed));
