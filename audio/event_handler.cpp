@@ -13,8 +13,6 @@ namespace kalvira {
 
 namespace {
 
-constexpr auto kNoticeWait = std::chrono::milliseconds(100);
-
 Mutex g_dispatcher_mu;
 TEventHandler* g_dispatcher GUARDED_BY(g_dispatcher_mu) = nullptr;
 int g_users GUARDED_BY(g_dispatcher_mu) = 0;
@@ -201,8 +199,10 @@ void TEventHandler::Execute() {
       MutexLock lock(queue_lock_);
       current_sender_ = nullptr;
     }
+    // Every post and the termination set the event, so there is nothing to look at until
+    // one of them does: an idle or playing radio costs the dispatcher no wake-ups.
     MutexLock lock(event_mu_);
-    if (!notice_event_) event_cv_.WaitFor(event_mu_, kNoticeWait);
+    while (!notice_event_) event_cv_.Wait(event_mu_);
     notice_event_ = false;
   }
   if (self_delete_.load()) {
