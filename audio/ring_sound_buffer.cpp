@@ -15,10 +15,9 @@ RingSoundBuffer::RingSoundBuffer(const WaveFormat& format, std::uint32_t size,
       lead_bytes_(std::min<std::uint64_t>(std::uint64_t{lead_frames} * format.block_align,
                                           size - format.block_align)),
       silence_(format.bits_per_sample == 8 ? 128 : 0),
-      data_(new SoundByte[size]) {
+      data_(size) {
   assert(format.IsPlayablePcm());
   assert(size > 0 && size % block_align_ == 0);
-  for (std::uint32_t i = 0; i < size_; ++i) data_[i].store(0, std::memory_order_relaxed);
 }
 
 SoundResult RingSoundBuffer::GetCurrentPosition(std::uint32_t* play, std::uint32_t* write) {
@@ -37,7 +36,7 @@ SoundResult RingSoundBuffer::SetCurrentPosition(std::uint32_t play) {
 SoundResult RingSoundBuffer::Lock(std::uint32_t offset, std::uint32_t count, SoundRegion* region) {
   if (region == nullptr || offset >= size_ || count > size_) return kSoundErrInvalidParam;
   const std::uint32_t first = std::min(count, size_ - offset);
-  *region = SoundRegion{&data_[offset], first, first < count ? &data_[0] : nullptr, count - first};
+  *region = SoundRegion{&data_, offset, first, count - first};
   return kSoundOk;
 }
 
@@ -78,10 +77,15 @@ std::uint32_t RingSoundBuffer::ConsumeFrames(std::uint8_t* out, std::uint32_t fr
     gain_ = std::pow(10.0, volume / 2000.0);
   }
   std::uint32_t start = play_pos_.load(std::memory_order_acquire);
+  // At most two contiguous pieces: up to the end, then again from the start (a request
+  // longer than the buffer comes round more than once).
   std::uint32_t pos = start;
-  for (std::uint64_t i = 0; i < total; ++i) {
-    out[i] = data_[pos].load(std::memory_order_relaxed);
-    if (++pos == size_) pos = 0;
+  for (std::uint64_t done = 0; done < total;) {
+    const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(total - done, size_ - pos));
+    data_.Read(pos, out + done, n);
+    done += n;
+    pos += n;
+    if (pos == size_) pos = 0;
   }
   if (gain_volume_ != 0) ApplyGain(out, static_cast<std::uint32_t>(total), gain_);
   // A position set meanwhile (a new start) wins over the one this pass reached.

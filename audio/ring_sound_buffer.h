@@ -50,7 +50,7 @@ class RingSoundBuffer : public SoundBuffer {
   const std::uint32_t block_align_;
   const std::uint32_t lead_bytes_;
   const std::uint8_t silence_;
-  const std::unique_ptr<SoundByte[]> data_;
+  SoundBytes data_;
 
   // Shared between the output and the consumer.
   std::atomic<std::uint32_t> play_pos_{0};

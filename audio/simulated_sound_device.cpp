@@ -275,7 +275,8 @@ std::vector<std::uint8_t> SimulatedSoundDevice::buffer_contents() {
   if (buffer_ == nullptr) return bytes;
   SoundRegion region;
   if (SoundFailed(buffer_->Lock(0, buffer_->Size(), &region))) return bytes;
-  for (std::uint32_t i = 0; i < region.size1; ++i) bytes.push_back(region.part1[i].load());
+  bytes.resize(region.size());
+  region.CopyTo(bytes.data());
   return bytes;
 }
 

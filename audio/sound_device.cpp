@@ -1,8 +1,11 @@
 #include "audio/sound_device.h"
 
+#include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <thread>
 
@@ -56,16 +59,83 @@ bool WaveFormat::IsPlayablePcm() const {
          block_align == channels * (bits_per_sample / 8);
 }
 
-void SoundRegion::CopyFrom(const std::uint8_t* data) const {
-  for (std::uint32_t i = 0; i < size1; ++i) part1[i].store(data[i], std::memory_order_relaxed);
-  for (std::uint32_t i = 0; i < size2; ++i) {
-    part2[i].store(data[size1 + i], std::memory_order_relaxed);
+SoundBytes::SoundBytes(std::uint32_t size)
+    : size_(size), words_(new Word[(std::uint64_t{size} + kWordBytes - 1) / kWordBytes]) {
+  const std::uint64_t words = (std::uint64_t{size} + kWordBytes - 1) / kWordBytes;
+  for (std::uint64_t i = 0; i < words; ++i) words_[i].store(0, std::memory_order_relaxed);
+}
+
+void SoundBytes::Patch(std::uint32_t index, std::uint32_t at, const std::uint8_t* data,
+                       std::uint32_t count) {
+  // Single writer: nobody else changes the word between this load and store.
+  std::uint64_t word = words_[index].load(std::memory_order_relaxed);
+  std::memcpy(reinterpret_cast<std::uint8_t*>(&word) + at, data, count);
+  words_[index].store(word, std::memory_order_relaxed);
+}
+
+void SoundBytes::Write(std::uint32_t offset, const std::uint8_t* data, std::uint32_t count) {
+  assert(std::uint64_t{offset} + count <= size_);
+  std::uint32_t index = offset / kWordBytes;
+  const std::uint32_t at = offset % kWordBytes;
+  if (at != 0 && count > 0) {
+    const std::uint32_t head = std::min(count, kWordBytes - at);
+    Patch(index++, at, data, head);
+    data += head;
+    count -= head;
+  }
+  for (; count >= kWordBytes; count -= kWordBytes, data += kWordBytes) {
+    std::uint64_t word;
+    std::memcpy(&word, data, kWordBytes);
+    words_[index++].store(word, std::memory_order_relaxed);
+  }
+  if (count > 0) Patch(index, 0, data, count);
+}
+
+void SoundBytes::Fill(std::uint32_t offset, std::uint8_t value, std::uint32_t count) {
+  std::array<std::uint8_t, 4096> chunk;
+  chunk.fill(value);
+  while (count > 0) {
+    const auto n = std::min<std::uint32_t>(count, chunk.size());
+    Write(offset, chunk.data(), n);
+    offset += n;
+    count -= n;
   }
 }
 
+void SoundBytes::Read(std::uint32_t offset, std::uint8_t* out, std::uint32_t count) const {
+  assert(std::uint64_t{offset} + count <= size_);
+  std::uint32_t index = offset / kWordBytes;
+  const std::uint32_t at = offset % kWordBytes;
+  if (at != 0 && count > 0) {
+    const std::uint32_t head = std::min(count, kWordBytes - at);
+    const std::uint64_t word = words_[index++].load(std::memory_order_relaxed);
+    std::memcpy(out, reinterpret_cast<const std::uint8_t*>(&word) + at, head);
+    out += head;
+    count -= head;
+  }
+  for (; count >= kWordBytes; count -= kWordBytes, out += kWordBytes) {
+    const std::uint64_t word = words_[index++].load(std::memory_order_relaxed);
+    std::memcpy(out, &word, kWordBytes);
+  }
+  if (count > 0) {
+    const std::uint64_t word = words_[index].load(std::memory_order_relaxed);
+    std::memcpy(out, &word, count);
+  }
+}
+
+void SoundRegion::CopyFrom(const std::uint8_t* data) const {
+  bytes->Write(offset1, data, size1);
+  bytes->Write(0, data + size1, size2);
+}
+
 void SoundRegion::Fill(std::uint8_t value) const {
-  for (std::uint32_t i = 0; i < size1; ++i) part1[i].store(value, std::memory_order_relaxed);
-  for (std::uint32_t i = 0; i < size2; ++i) part2[i].store(value, std::memory_order_relaxed);
+  bytes->Fill(offset1, value, size1);
+  bytes->Fill(0, value, size2);
+}
+
+void SoundRegion::CopyTo(std::uint8_t* out) const {
+  bytes->Read(offset1, out, size1);
+  bytes->Read(0, out + size1, size2);
 }
 
 std::int64_t RealClockSoundDevice::PerformanceFrequency() {

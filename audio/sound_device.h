@@ -90,23 +90,47 @@ struct WaveFormat {
   bool IsPlayablePcm() const;
 };
 
-// One byte of a looping buffer. The consumer of a buffer may read a byte while the
-// output writes it (an underrun plays stale data, as sound hardware does); byte-wise
-// atomics keep that a glitch rather than a data race.
-using SoundByte = std::atomic<std::uint8_t>;
+// The bytes of a looping buffer. The consumer of a buffer may read bytes while the
+// output writes them (an underrun plays stale data, as sound hardware does); keeping the
+// bytes in relaxed atomic 64-bit words makes that a glitch rather than a data race, and
+// lets a copy move eight bytes per access. Only one thread writes (the output's worker);
+// the bytes that share a word with a partial write are written back as they were.
+class SoundBytes {
+ public:
+  // `size` bytes, all zero.
+  explicit SoundBytes(std::uint32_t size);
 
-// The one or two parts a locked range of a looping buffer consists of: a range that
-// runs past the end continues at the start.
+  std::uint32_t size() const { return size_; }
+  // Ranges must lie within the buffer; they do not wrap.
+  void Write(std::uint32_t offset, const std::uint8_t* data, std::uint32_t count);
+  void Fill(std::uint32_t offset, std::uint8_t value, std::uint32_t count);
+  void Read(std::uint32_t offset, std::uint8_t* out, std::uint32_t count) const;
+
+ private:
+  using Word = std::atomic<std::uint64_t>;
+  static constexpr std::uint32_t kWordBytes = sizeof(std::uint64_t);
+
+  // Writes `count` bytes (< a word's worth after `at`) into word `index` from byte `at`.
+  void Patch(std::uint32_t index, std::uint32_t at, const std::uint8_t* data, std::uint32_t count);
+
+  const std::uint32_t size_;
+  const std::unique_ptr<Word[]> words_;
+};
+
+// A locked range of a looping buffer: `size1` bytes from `offset1`, then, for a range
+// that runs past the end, `size2` bytes from the start.
 struct SoundRegion {
-  SoundByte* part1 = nullptr;
+  SoundBytes* bytes = nullptr;
+  std::uint32_t offset1 = 0;
   std::uint32_t size1 = 0;
-  SoundByte* part2 = nullptr;
   std::uint32_t size2 = 0;
 
   std::uint32_t size() const { return size1 + size2; }
   // Copies size() bytes from `data` into the region.
   void CopyFrom(const std::uint8_t* data) const;
   void Fill(std::uint8_t value) const;
+  // Copies the region's size() bytes to `out`.
+  void CopyTo(std::uint8_t* out) const;
 };
 
 // A looping buffer of a fixed size. The play position runs through the buffer again and

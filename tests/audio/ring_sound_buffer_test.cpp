@@ -105,6 +105,59 @@ TEST(RingSoundBufferTest, RefusesWhatTheDeviceWouldRefuse) {
   EXPECT_EQ(region.size2, 100u);
 }
 
+// The bytes are kept eight to a word: writes that start or end inside a word must leave
+// its other bytes alone, and reads of any range, wrapping or not, give back what was
+// written.
+TEST(RingSoundBufferTest, WritesAndReadsAtAnyOffsetKeepTheNeighbours) {
+  struct Case {
+    std::uint32_t size;
+    std::uint32_t offset;
+    std::uint32_t count;
+  };
+  const Case cases[] = {
+      {40, 0, 40}, {40, 3, 2},  {40, 5, 3},   {40, 6, 12},        {40, 8, 16},
+      {40, 1, 39}, {40, 37, 9}, {40, 30, 40}, {42, 39, 7},        {42, 41, 42},
+      {7, 2, 7},   {7, 6, 1},   {6, 4, 4},    {4096, 4093, 4096},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "size " << c.size << ", " << c.count << " bytes at " << c.offset);
+    RingSoundBuffer ring(Pcm(1, 8000, 8), c.size, 1);
+    std::vector<std::uint8_t> model(c.size);
+    for (std::uint32_t i = 0; i < c.size; ++i) model[i] = static_cast<std::uint8_t>(200 - i % 97);
+    Write(ring, 0, model);
+    std::vector<std::uint8_t> data(c.count);
+    for (std::uint32_t i = 0; i < c.count; ++i) {
+      data[i] = static_cast<std::uint8_t>(i * 7 + 1);
+      model[(c.offset + i) % c.size] = data[i];
+    }
+    Write(ring, c.offset, data);
+
+    SoundRegion region;
+    ASSERT_EQ(ring.Lock(0, c.size, &region), kSoundOk);
+    std::vector<std::uint8_t> whole(c.size);
+    region.CopyTo(whole.data());
+    EXPECT_EQ(whole, model);
+
+    // The consumer from an unaligned position, round the end and past it once more.
+    ASSERT_EQ(ring.SetCurrentPosition(c.offset), kSoundOk);
+    ASSERT_EQ(ring.Play(), kSoundOk);
+    std::vector<std::uint8_t> out(c.size + c.count + 3);
+    ASSERT_EQ(ring.ConsumeFrames(out.data(), static_cast<std::uint32_t>(out.size())), out.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      ASSERT_EQ(out[i], model[(c.offset + i) % c.size]) << "byte " << i;
+    }
+
+    ASSERT_EQ(ring.Lock(c.offset, c.count, &region), kSoundOk);
+    region.Fill(0x5A);
+    ring.Unlock(region);
+    for (std::uint32_t i = 0; i < c.count; ++i) model[(c.offset + i) % c.size] = 0x5A;
+    ASSERT_EQ(ring.Lock(0, c.size, &region), kSoundOk);
+    region.CopyTo(whole.data());
+    EXPECT_EQ(whole, model);
+  }
+}
+
 TEST(WaveFormatTest, BytesOfPlainAndExtensibleFormats) {
   WaveFormat pcm = Pcm(2, 44100, 16);
   EXPECT_EQ(pcm.Bytes(), (std::vector<std::uint8_t>{1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0,
