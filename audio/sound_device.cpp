@@ -175,16 +175,16 @@ std::shared_ptr<SoundDevice> MakeNoSoundDevice() {
   return std::make_shared<NoSoundDevice>();
 }
 
-std::shared_ptr<SoundDevice> SoundDeviceFromSpec(const std::string& spec) {
-  if (spec.empty() || spec == "portaudio") return MakePortAudioSoundDevice();
-  if (spec == "none") return MakeNoSoundDevice();
-  if (spec.rfind("wav:", 0) == 0 && spec.size() > 4) {
-    return MakeWavFileSoundDevice(spec.substr(4));
+std::shared_ptr<SoundDevice> SoundDeviceFromChoice(const std::string& choice) {
+  if (choice.empty() || choice == "portaudio") return MakePortAudioSoundDevice();
+  if (choice == "none") return MakeNoSoundDevice();
+  if (choice.rfind("wav:", 0) == 0 && choice.size() > 4) {
+    return MakeWavFileSoundDevice(choice.substr(4));
   }
   std::fprintf(stderr,
                "kalvira: KALVIRA_AUDIO_OUT=\"%s\" is not portaudio, none or wav:PATH; "
                "no sound device\n",
-               spec.c_str());
+               choice.c_str());
   return MakeNoSoundDevice();
 }
 
@@ -197,12 +197,12 @@ std::shared_ptr<SoundDevice> SoundDeviceFromEnvironment() {
   };
   static Shared* const shared = new Shared;  // never destroyed: outputs may outlive main
   const char* env = std::getenv("KALVIRA_AUDIO_OUT");
-  const std::string spec = env == nullptr ? "" : env;
+  const std::string choice = env == nullptr ? "" : env;
   MutexLock lock(shared->mu);
-  std::shared_ptr<SoundDevice> device = shared->devices[spec].lock();
+  std::shared_ptr<SoundDevice> device = shared->devices[choice].lock();
   if (device == nullptr) {
-    device = SoundDeviceFromSpec(spec);
-    shared->devices[spec] = device;
+    device = SoundDeviceFromChoice(choice);
+    shared->devices[choice] = device;
   }
   return device;
 }

@@ -193,7 +193,7 @@ class SoundDevice {
 // While one is alive, every call with the same choice returns that same backend.
 std::shared_ptr<SoundDevice> SoundDeviceFromEnvironment();
 // A new backend for a choice written as KALVIRA_AUDIO_OUT is.
-std::shared_ptr<SoundDevice> SoundDeviceFromSpec(const std::string& spec);
+std::shared_ptr<SoundDevice> SoundDeviceFromChoice(const std::string& choice);
 
 std::shared_ptr<SoundDevice> MakePortAudioSoundDevice();
 // Writes what is played to `path` (see audio/wav_file_device.h).

@@ -22,20 +22,20 @@ void AppendSyncsafe32(std::string& out, std::uint32_t value) {
 
 }  // namespace
 
-bool MakeMp3(const std::string& path, const Mp3Spec& spec) {
+bool MakeMp3(const std::string& path, const Mp3Recipe& recipe) {
   const std::string wav = path + ".wav";
-  std::string synth = "sox -q -n -r " + std::to_string(spec.sample_rate) + " -c " +
-                      std::to_string(spec.channels) + " -b 16 -e signed " + ShellQuote(wav) +
-                      " synth " + std::to_string(spec.seconds) + " sine 440";
-  if (spec.channels == 2) synth += " sine 660";
+  std::string synth = "sox -q -n -r " + std::to_string(recipe.sample_rate) + " -c " +
+                      std::to_string(recipe.channels) + " -b 16 -e signed " + ShellQuote(wav) +
+                      " synth " + std::to_string(recipe.seconds) + " sine 440";
+  if (recipe.channels == 2) synth += " sine 660";
   synth += " vol 0.5 2>&1";  // headroom: a full-scale sine clips once dithered
   if (!RunCommand(synth)) return false;
   // lame would resample to suit a low bit rate: keep the rate the test asked for.
-  std::string encode = "lame --quiet -b " + std::to_string(spec.bitrate_kbps) + " --resample " +
-                       std::to_string(spec.sample_rate / 1000.0);
+  std::string encode = "lame --quiet -b " + std::to_string(recipe.bitrate_kbps) + " --resample " +
+                       std::to_string(recipe.sample_rate / 1000.0);
   // Appended piece by piece: g++ 12 at -O3 warns falsely (-Wrestrict) on " " + text.
   auto add = [&encode](const std::string& arg) { encode.append(" ").append(ShellQuote(arg)); };
-  for (const std::string& option : spec.lame_options) add(option);
+  for (const std::string& option : recipe.lame_options) add(option);
   add(wav);
   add(path);
   encode.append(" 2>&1");
@@ -44,10 +44,10 @@ bool MakeMp3(const std::string& path, const Mp3Spec& spec) {
   return ok;
 }
 
-std::string MakeMp3Bytes(const Mp3Spec& spec) {
+std::string MakeMp3Bytes(const Mp3Recipe& recipe) {
   TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  if (!MakeMp3(path, spec)) return {};
+  if (!MakeMp3(path, recipe)) return {};
   return ReadFileBytes(path);
 }
 

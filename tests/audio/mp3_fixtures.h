@@ -14,15 +14,15 @@
 
 namespace kalvira::testing {
 
-// What MakeMp3 encodes: Mp3Spec(22050, 1, 0.5).Bitrate(64).Lame({"--tt", "Title"}).
-struct Mp3Spec {
-  explicit Mp3Spec(int rate = 44100, int channel_count = 2, double length_seconds = 1.0)
+// What MakeMp3 encodes: Mp3Recipe(22050, 1, 0.5).Bitrate(64).Lame({"--tt", "Title"}).
+struct Mp3Recipe {
+  explicit Mp3Recipe(int rate = 44100, int channel_count = 2, double length_seconds = 1.0)
       : sample_rate(rate), channels(channel_count), seconds(length_seconds) {}
-  Mp3Spec& Bitrate(int kbps) {
+  Mp3Recipe& Bitrate(int kbps) {
     bitrate_kbps = kbps;
     return *this;
   }
-  Mp3Spec& Lame(std::vector<std::string> options) {
+  Mp3Recipe& Lame(std::vector<std::string> options) {
     lame_options = std::move(options);
     return *this;
   }
@@ -36,12 +36,12 @@ struct Mp3Spec {
   std::vector<std::string> lame_options;
 };
 
-// Encodes a tone (440 Hz left, 660 Hz right) of `spec` into `path`. False when a tool
+// Encodes a tone (440 Hz left, 660 Hz right) of `recipe` into `path`. False when a tool
 // failed (the test has then failed already).
-bool MakeMp3(const std::string& path, const Mp3Spec& spec = Mp3Spec());
+bool MakeMp3(const std::string& path, const Mp3Recipe& recipe = Mp3Recipe());
 
 // The same file as bytes (made in a temporary folder).
-std::string MakeMp3Bytes(const Mp3Spec& spec = Mp3Spec());
+std::string MakeMp3Bytes(const Mp3Recipe& recipe = Mp3Recipe());
 
 // The mpg123 tool's decoding of `path`: signed 16-bit little-endian PCM, interleaved, at
 // the file's own rate and channel count.

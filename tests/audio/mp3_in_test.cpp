@@ -23,7 +23,7 @@ using namespace std::string_literals;
 using testing::Id3Encoding;
 using testing::Id3v2Tag;
 using testing::Id3v2TextFrame;
-using testing::Mp3Spec;
+using testing::Mp3Recipe;
 
 // Runs the input as an output's worker does: BeginRun, Read in a loop, EndRun.
 std::string RunToEnd(TAuInput& input, std::uint32_t chunk = 4096) {
@@ -170,7 +170,7 @@ TEST_P(Mp3InFormatTest, ARunDeliversExactlyWhatTheMpg123ToolDecodes) {
   const FormatCase c = GetParam();
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(c.rate, c.channels, 1.5).Bitrate(96)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(c.rate, c.channels, 1.5).Bitrate(96)));
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
 
@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, Mp3InFormatTest,
 TEST(Mp3InTest, AStereo44100FileExpectsAThirdOfASecondMore) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 1.0)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 1.0)));
   TMP3In mp3;
   mp3.SetFileName(path);
   TWMIn wm;
@@ -215,7 +215,7 @@ TEST(Mp3InTest, AStereo44100FileExpectsAThirdOfASecondMore) {
 TEST(Mp3InTest, ReadCoreHandsOutOneDecodedPieceAtMostAndNeverCopies) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 0.5)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 0.5)));
   TMP3In input;
   input.SetFileName(path);
   input.BeginRun();
@@ -240,7 +240,7 @@ TEST(Mp3InTest, ReadCoreHandsOutOneDecodedPieceAtMostAndNeverCopies) {
 TEST(Mp3InTest, SeekDuringARunContinuesAtThatSample) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 2.0)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 2.0)));
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
   TMP3In input;
@@ -265,7 +265,7 @@ TEST(Mp3InTest, SeekDuringARunContinuesAtThatSample) {
 TEST(Mp3InTest, LoopingStartsTheDataAgain) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(22050, 1, 0.5)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(22050, 1, 0.5)));
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
   TMP3In input;
@@ -338,7 +338,7 @@ TEST(Mp3InTagsTest, FillsTheSevenFieldsAndLeavesTheOthersEmpty) {
           Id3v2TextFrame(v, "TENC", e, "lame"), Id3v2TextFrame(v, "TLAN", e, "rus")});
   testing::TempDir dir;
   const std::string path = dir.File("tagged.mp3");
-  testing::WriteFileBytes(path, tag + testing::MakeMp3Bytes(Mp3Spec(44100, 1, 0.3)));
+  testing::WriteFileBytes(path, tag + testing::MakeMp3Bytes(Mp3Recipe(44100, 1, 0.3)));
 
   TMP3In input;
   input.SetFileName(path);
@@ -363,7 +363,7 @@ TEST(Mp3InTagsTest, TrackAndYearAreEightBitTextWithQuestionMarksForTheRest) {
   UseScript(input, script);
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 1, 0.2)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 1, 0.2)));
   input.SetFileName(path);
   EXPECT_EQ(input.Id3v2Tags().Track(), "7?");
   EXPECT_EQ(input.Id3v2Tags().Year(), "????");
@@ -374,7 +374,7 @@ TEST(Mp3InTagsTest, TrackAndYearAreEightBitTextWithQuestionMarksForTheRest) {
 TEST(Mp3InTagsTest, ReadingTheRecordOpensOnceAndAgainAfterARun) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 1, 0.3).Lame({"--ta", "Band", "--tn", "4"})));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 1, 0.3).Lame({"--ta", "Band", "--tn", "4"})));
   Script script;
   TMP3In input;
   UseScript(input, script);
@@ -397,10 +397,10 @@ TEST(Mp3InTagsTest, ASecondFileOverwritesEveryFilledFieldAlsoWithEmptyText) {
   testing::TempDir dir;
   const std::string first = dir.File("first.mp3");
   const std::string second = dir.File("second.mp3");
-  ASSERT_TRUE(testing::MakeMp3(first, Mp3Spec(44100, 1, 0.2)
+  ASSERT_TRUE(testing::MakeMp3(first, Mp3Recipe(44100, 1, 0.2)
                                           .Lame({"--ta", "A", "--tt", "T", "--tl", "L", "--tg",
                                                  "Pop", "--tn", "1", "--ty", "2000"})));
-  ASSERT_TRUE(testing::MakeMp3(second, Mp3Spec(44100, 1, 0.2).Lame({"--tt", "Only title"})));
+  ASSERT_TRUE(testing::MakeMp3(second, Mp3Recipe(44100, 1, 0.2).Lame({"--tt", "Only title"})));
   TMP3In input;
   input.SetFileName(first);
   ExpectTags(TagsOf(input), {"A", "T", "L", "Pop", "1", "2000", ""});
@@ -434,7 +434,7 @@ TEST(Mp3InErrorsTest, DataThatIsNotAudioLeavesAnEmptyRecordAndAClosedInput) {
   testing::TempDir dir;
   const std::string tagged = dir.File("tagged.mp3");
   ASSERT_TRUE(testing::MakeMp3(
-      tagged, Mp3Spec(44100, 2, 0.3).Lame({"--ta", "Band", "--tt", "Song", "--tg", "Rock"})));
+      tagged, Mp3Recipe(44100, 2, 0.3).Lame({"--ta", "Band", "--tt", "Song", "--tg", "Rock"})));
   std::mt19937 random(11);
   std::string noise(200000, '\0');
   for (char& c : noise) c = static_cast<char>(random() % 0xE0);  // no frame sync bytes
@@ -466,7 +466,7 @@ TEST(Mp3InErrorsTest, DataThatIsNotAudioLeavesAnEmptyRecordAndAClosedInput) {
 TEST(Mp3InErrorsTest, AFileCutInTheMiddleOfAFramePlaysUpToTheCut) {
   testing::TempDir dir;
   const std::string path = dir.File("cut.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(48000, 2, 2.0).Lame({"--ta", "Band"})));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(48000, 2, 2.0).Lame({"--ta", "Band"})));
   std::string bytes = testing::ReadFileBytes(path);
   bytes.resize(bytes.size() * 2 / 3 + 77);
   testing::WriteFileBytes(path, bytes);
@@ -484,7 +484,7 @@ TEST(Mp3InErrorsTest, AFileCutInTheMiddleOfAFramePlaysUpToTheCut) {
 TEST(Mp3InErrorsTest, ReaderOutcomesForcedByAScript) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 0.5).Lame({"--ta", "Band"})));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 0.5).Lame({"--ta", "Band"})));
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
   {
@@ -551,7 +551,7 @@ TEST(Mp3InErrorsTest, ReaderOutcomesForcedByAScript) {
 TEST(Mp3InFormatChoiceTest, ChannelRequestsChooseTheFormat) {
   testing::TempDir dir;
   const std::string mono = dir.File("mono.mp3");
-  ASSERT_TRUE(testing::MakeMp3(mono, Mp3Spec(22050, 1, 0.3)));
+  ASSERT_TRUE(testing::MakeMp3(mono, Mp3Recipe(22050, 1, 0.3)));
   TMP3In input;
   input.SetFileName(mono);
   EXPECT_EQ(input.GetChannels(), 1u);
@@ -590,7 +590,7 @@ TEST(Mp3InFormatChoiceTest, ChannelRequestsChooseTheFormat) {
 TEST(Mp3InFormatChoiceTest, SettingsAreIgnoredDuringARun) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 0.3)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 0.3)));
   TMP3In input;
   input.SetFileName(path);
   input.BeginRun();
@@ -607,7 +607,7 @@ TEST(Mp3InFormatChoiceTest, SettingsAreIgnoredDuringARun) {
 TEST(Mp3InStreamTest, ReadsASuppliedStreamAndRewindsItWhenClosed) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(48000, 1, 0.4).Lame({"--tt", "Streamed"})));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(48000, 1, 0.4).Lame({"--tt", "Streamed"})));
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
   MemoryStream stream(testing::ReadFileBytes(path));

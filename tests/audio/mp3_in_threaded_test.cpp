@@ -16,8 +16,8 @@ namespace {
 TEST(Mp3InThreadedTest, TheWorkerAndATagReaderOpenTheFileOnce) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(
-      testing::MakeMp3(path, testing::Mp3Spec(44100, 2, 0.5).Lame({"--ta", "Band", "--tn", "5"})));
+  ASSERT_TRUE(testing::MakeMp3(
+      path, testing::Mp3Recipe(44100, 2, 0.5).Lame({"--ta", "Band", "--tn", "5"})));
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
 

@@ -21,7 +21,7 @@ using testing::Id3v1Fields;
 using testing::Id3v1Tag;
 using testing::Id3v2Tag;
 using testing::Id3v2TextFrame;
-using testing::Mp3Spec;
+using testing::Mp3Recipe;
 
 // Everything the reader decodes from the current position on, in the chosen format.
 std::string DecodeAll(MediaReader& reader) {
@@ -54,7 +54,7 @@ TEST_P(ReaderFormatTest, DecodesExactlyWhatTheMpg123ToolDecodes) {
   const FormatCase c = GetParam();
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(c.rate, c.channels, 1.5).Bitrate(64)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(c.rate, c.channels, 1.5).Bitrate(64)));
   const std::string bytes = testing::ReadFileBytes(path);
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, ReaderFormatTest,
                                            FormatCase{48000, 1}, FormatCase{48000, 2}));
 
 TEST(ReaderTest, OffersMonoAndStereoAndFullPrecisionOnlyWhenAsked) {
-  const std::string bytes = testing::MakeMp3Bytes(Mp3Spec(44100, 2, 1.0));
+  const std::string bytes = testing::MakeMp3Bytes(Mp3Recipe(44100, 2, 1.0));
   MemorySource source(bytes.data(), bytes.size());
   auto reader = CreateMediaReader();
   ASSERT_TRUE(reader->Open(source, 0));
@@ -104,7 +104,7 @@ TEST(ReaderTest, OffersMonoAndStereoAndFullPrecisionOnlyWhenAsked) {
 }
 
 TEST(ReaderTest, DeliversEveryOfferedFormatWithItsFrameSize) {
-  const std::string bytes = testing::MakeMp3Bytes(Mp3Spec(22050, 2, 0.5));
+  const std::string bytes = testing::MakeMp3Bytes(Mp3Recipe(22050, 2, 0.5));
   MemorySource source(bytes.data(), bytes.size());
   auto reader = CreateMediaReader();
   ASSERT_TRUE(reader->Open(source, 0));
@@ -122,7 +122,7 @@ TEST(ReaderTest, DeliversEveryOfferedFormatWithItsFrameSize) {
 TEST(ReaderTest, SetRangeContinuesAtTheTimeAndKeepsTheLastPieceIntact) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 2)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 2)));
   const std::string bytes = testing::ReadFileBytes(path);
   const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
   ASSERT_TRUE(expected);
@@ -146,7 +146,7 @@ TEST(ReaderTest, SetRangeContinuesAtTheTimeAndKeepsTheLastPieceIntact) {
 }
 
 TEST(ReaderTest, AcceptsDataFromTheGivenStartOffset) {
-  const std::string mp3 = testing::MakeMp3Bytes(Mp3Spec(44100, 1, 1.0));
+  const std::string mp3 = testing::MakeMp3Bytes(Mp3Recipe(44100, 1, 1.0));
   const std::string bytes = std::string(30, '\x55') + mp3;
   MemorySource source(bytes.data(), bytes.size());
   auto reader = CreateMediaReader();
@@ -184,7 +184,7 @@ TEST(ReaderTest, RefusesWhatIsNotMpegAudio) {
 TEST(ReaderTest, DecodesAFileCutInTheMiddleOfAFrameUpToTheCut) {
   testing::TempDir dir;
   const std::string path = dir.File("tone.mp3");
-  ASSERT_TRUE(testing::MakeMp3(path, Mp3Spec(44100, 2, 2)));
+  ASSERT_TRUE(testing::MakeMp3(path, Mp3Recipe(44100, 2, 2)));
   std::string bytes = testing::ReadFileBytes(path);
   bytes.resize(bytes.size() / 2 + 200);  // 128 kbit/s frames are 417 or 418 bytes
   testing::WriteFileBytes(path, bytes);
@@ -309,7 +309,8 @@ std::vector<TagCase> TagCases() {
 TEST(ReaderAttributesTest, ReadsTheTagFieldsInEveryEncoding) {
   for (const TagCase& c : TagCases()) {
     SCOPED_TRACE(c.name);
-    const std::string mp3 = testing::MakeMp3Bytes(Mp3Spec(44100, 1, 0.3).Bitrate(64).Lame(c.lame));
+    const std::string mp3 =
+        testing::MakeMp3Bytes(Mp3Recipe(44100, 1, 0.3).Bitrate(64).Lame(c.lame));
     ASSERT_FALSE(mp3.empty());
     const std::string bytes = c.prefix + mp3 + c.suffix;
     MemorySource source(bytes.data(), bytes.size());
@@ -330,7 +331,7 @@ TEST(ReaderAttributesTest, ReadsTheTagFieldsInEveryEncoding) {
 }
 
 TEST(ReaderAttributesTest, ResolvesNumericGenreReferences) {
-  const std::string mp3 = testing::MakeMp3Bytes(Mp3Spec(44100, 1, 0.2));
+  const std::string mp3 = testing::MakeMp3Bytes(Mp3Recipe(44100, 1, 0.2));
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"(13)", "Pop"},  {"13", "Pop"},    {"(13)Pop", "Pop"},   {"(17)", "Rock"},
       {"0", "Blues"},   {"(0)", "Blues"}, {"(13)Euro", "Euro"}, {"(17)(13)", "Rock Pop"},
@@ -352,8 +353,8 @@ TEST(ReaderAttributesTest, ResolvesNumericGenreReferences) {
 
 TEST(ReaderAttributesTest, ReopeningForgetsTheTagsOfTheEarlierFile) {
   const std::string tagged =
-      testing::MakeMp3Bytes(Mp3Spec(44100, 1, 0.2).Lame({"--ta", "Band", "--tg", "Rock"}));
-  const std::string plain = testing::MakeMp3Bytes(Mp3Spec(44100, 1, 0.2));
+      testing::MakeMp3Bytes(Mp3Recipe(44100, 1, 0.2).Lame({"--ta", "Band", "--tg", "Rock"}));
+  const std::string plain = testing::MakeMp3Bytes(Mp3Recipe(44100, 1, 0.2));
   auto reader = CreateMediaReader();
   MemorySource first(tagged.data(), tagged.size());
   ASSERT_TRUE(reader->Open(first, 0));

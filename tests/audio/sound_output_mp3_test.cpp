@@ -17,7 +17,7 @@
 namespace kalvira {
 namespace {
 
-using testing::Mp3Spec;
+using testing::Mp3Recipe;
 
 bool PumpUntil(const std::function<bool()>& condition) {
   return kalvira::testing::WaitUntil(
@@ -32,14 +32,14 @@ bool PumpUntil(const std::function<bool()>& condition) {
 // (the device plays on until the output stops it) and nothing else.
 TEST(SoundOutputMp3Test, WholeRunGivesExactlyTheReferenceDecoding) {
   SyncCallQueue::Instance().BindUiThread();
-  const Mp3Spec specs[] = {Mp3Spec(44100, 2, 1.5), Mp3Spec(22050, 1, 1.2).Bitrate(64),
-                           Mp3Spec(48000, 2, 0.4)};
-  for (const Mp3Spec& spec : specs) {
-    SCOPED_TRACE(::testing::Message() << spec.sample_rate << " Hz, " << spec.channels << " ch");
+  const Mp3Recipe recipes[] = {Mp3Recipe(44100, 2, 1.5), Mp3Recipe(22050, 1, 1.2).Bitrate(64),
+                               Mp3Recipe(48000, 2, 0.4)};
+  for (const Mp3Recipe& recipe : recipes) {
+    SCOPED_TRACE(::testing::Message() << recipe.sample_rate << " Hz, " << recipe.channels << " ch");
     kalvira::testing::TempDir dir;
     const std::string mp3 = dir.File("tone.mp3");
     const std::string wav = dir.File("out.wav");
-    ASSERT_TRUE(testing::MakeMp3(mp3, spec));
+    ASSERT_TRUE(testing::MakeMp3(mp3, recipe));
     const std::optional<std::string> reference = testing::DecodeWithMpg123Tool(mp3);
     ASSERT_TRUE(reference.has_value());
     ASSERT_FALSE(reference->empty());
@@ -65,8 +65,8 @@ TEST(SoundOutputMp3Test, WholeRunGivesExactlyTheReferenceDecoding) {
     ASSERT_TRUE(contents.has_value());
     EXPECT_EQ(contents->format_tag, 1);
     EXPECT_EQ(contents->fmt_size, 16u);
-    EXPECT_EQ(contents->channels, spec.channels);
-    EXPECT_EQ(contents->rate, static_cast<std::uint32_t>(spec.sample_rate));
+    EXPECT_EQ(contents->channels, recipe.channels);
+    EXPECT_EQ(contents->rate, static_cast<std::uint32_t>(recipe.sample_rate));
     EXPECT_EQ(contents->bits, 16);
     const std::string& played = contents->data;
     ASSERT_GE(played.size(), reference->size());

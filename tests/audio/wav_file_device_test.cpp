@@ -203,7 +203,7 @@ TEST(WavFileDeviceTest, WholeRunRecordsTheInputThenSilence) {
 TEST(WavFileDeviceTest, EnvironmentChoosesTheDevice) {
   TempDir dir;
   struct Case {
-    std::string spec;
+    std::string choice;
     std::size_t devices;
   };
   const Case cases[] = {
@@ -213,8 +213,8 @@ TEST(WavFileDeviceTest, EnvironmentChoosesTheDevice) {
       {"speaker", 0},  // unknown: no device (with a warning)
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.spec);
-    EXPECT_EQ(SoundDeviceFromSpec(c.spec)->EnumerateDevices().size(), c.devices);
+    SCOPED_TRACE(c.choice);
+    EXPECT_EQ(SoundDeviceFromChoice(c.choice)->EnumerateDevices().size(), c.devices);
   }
   ::setenv("KALVIRA_AUDIO_OUT", ("wav:" + dir.File("env.wav")).c_str(), 1);
   const std::shared_ptr<SoundDevice> first = SoundDeviceFromEnvironment();

@@ -24,7 +24,7 @@ TEST(KalviraPlayTest, PlaysPrintsAndRecords) {
   testing::TempDir dir;
   const std::string mp3 = dir.File("песня.mp3");
   ASSERT_TRUE(testing::MakeMp3(
-      mp3, testing::Mp3Spec(22050, 1, 0.8)
+      mp3, testing::Mp3Recipe(22050, 1, 0.8)
                .Bitrate(64)
                .Lame({"--tt", "Ночь", "--ta", "Кино", "--tn", "3", "--ty", "1988"})));
   const std::string wav = dir.File("out.wav");
