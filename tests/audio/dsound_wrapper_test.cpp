@@ -11,6 +11,7 @@
 
 #include "audio/simulated_sound_device.h"
 #include "base/exception.h"
+#include "tests/audio/support/pcm_format.h"
 
 namespace kalvira {
 namespace {
@@ -18,23 +19,13 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
-WaveFormat Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  WaveFormat f;
-  f.format_tag = WaveFormat::kTagPcm;
-  f.channels = channels;
-  f.samples_per_sec = rate;
-  f.bits_per_sample = bits;
-  f.block_align = static_cast<std::uint16_t>(channels * bits / 8);
-  f.avg_bytes_per_sec = f.block_align * rate;
-  return f;
-}
-
 // 16-bit stereo at 44100 Hz with 24576 frames: the stored settings.
 constexpr std::uint32_t kSize = 24576 * 4;
 
 struct Rig {
   explicit Rig(SimulatedSoundDevice::Options options = {}) : device(options), wrapper(&device) {}
-  void Open(const WaveFormat& format = Pcm(2, 44100, 16), std::uint32_t size = kSize) {
+  void Open(const WaveFormat& format = testing::PcmFormat(2, 44100, 16),
+            std::uint32_t size = kSize) {
     ASSERT_EQ(wrapper.CreateDevice(SoundDeviceId{}), kSoundOk);
     ASSERT_EQ(wrapper.InitBuffers(format, size), kSoundOk);
   }
@@ -68,11 +59,11 @@ TEST(DSoundWrapperTest, InitBuffersClearsTheBufferAndMeasuresOnePass) {
       {44100, 24576, 0, 0},                  // no counter: no pass detection
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.rate << " Hz, counter " << c.frequency);
+    SCOPED_TRACE(::testing::Message() << c.rate << " Hz, counter " << c.frequency);
     SimulatedSoundDevice::Options options;
     options.performance_frequency = c.frequency;
     Rig rig(options);
-    rig.Open(Pcm(2, c.rate, 16), c.frames * 4);
+    rig.Open(testing::PcmFormat(2, c.rate, 16), c.frames * 4);
     EXPECT_EQ(rig.wrapper.ticks_per_buffer(), c.ticks);
     EXPECT_EQ(rig.wrapper.block_align(), 4u);
     EXPECT_EQ(rig.wrapper.write_pos(), 0u);
@@ -88,14 +79,14 @@ TEST(DSoundWrapperTest, InitBuffersReportsTheFirstFailure) {
   ASSERT_EQ(rig.wrapper.CreateDevice(SoundDeviceId{}), kSoundOk);
   rig.device.FailSetFormat(kSoundErrBadFormat);
   rig.device.FailCreateBuffer(kSoundErrOutOfMemory);
-  EXPECT_EQ(rig.wrapper.InitBuffers(Pcm(2, 44100, 16), kSize), kSoundErrBadFormat);
+  EXPECT_EQ(rig.wrapper.InitBuffers(testing::PcmFormat(2, 44100, 16), kSize), kSoundErrBadFormat);
   rig.device.FailSetFormat(kSoundOk);
-  EXPECT_EQ(rig.wrapper.InitBuffers(Pcm(2, 44100, 16), kSize), kSoundErrOutOfMemory);
+  EXPECT_EQ(rig.wrapper.InitBuffers(testing::PcmFormat(2, 44100, 16), kSize), kSoundErrOutOfMemory);
   rig.device.FailCreateBuffer(kSoundOk);
-  EXPECT_EQ(rig.wrapper.InitBuffers(Pcm(2, 44100, 16), 0), kSoundErrInvalidParam);
+  EXPECT_EQ(rig.wrapper.InitBuffers(testing::PcmFormat(2, 44100, 16), 0), kSoundErrInvalidParam);
   EXPECT_FALSE(rig.wrapper.has_buffer());
   rig.device.FailPositionQueries(true);
-  EXPECT_EQ(rig.wrapper.InitBuffers(Pcm(2, 44100, 16), kSize), kSoundErrGeneric);
+  EXPECT_EQ(rig.wrapper.InitBuffers(testing::PcmFormat(2, 44100, 16), kSize), kSoundErrGeneric);
 }
 
 // One query after the clock moved on from a full buffer that started playing at 0.
@@ -193,7 +184,7 @@ TEST(DSoundWrapperTest, SteadyRefillsPlayTheDataInOrder) {
 
 TEST(DSoundWrapperTest, WriteDataWrapsAtTheEnd) {
   Rig rig;
-  rig.Open(Pcm(1, 8000, 8), 16);
+  rig.Open(testing::PcmFormat(1, 8000, 8), 16);
   const std::uint8_t first[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   rig.wrapper.WriteData(first, 12);
   EXPECT_EQ(rig.wrapper.write_pos(), 12u);
@@ -211,7 +202,7 @@ TEST(DSoundWrapperTest, WriteDataWrapsAtTheEnd) {
 
 TEST(DSoundWrapperTest, FillSilenceFillsExactlyWhatWasPlayed) {
   Rig rig;
-  rig.Open(Pcm(1, 8000, 8), 800);  // 100 ms
+  rig.Open(testing::PcmFormat(1, 8000, 8), 800);  // 100 ms
   std::vector<std::uint8_t> data(800, 7);
   rig.wrapper.WriteData(data.data(), 800);
   ASSERT_EQ(rig.wrapper.StartPlayback(), kSoundOk);

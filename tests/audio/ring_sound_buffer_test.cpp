@@ -9,19 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/audio/support/pcm_format.h"
+
 namespace kalvira {
 namespace {
-
-WaveFormat Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  WaveFormat f;
-  f.format_tag = WaveFormat::kTagPcm;
-  f.channels = channels;
-  f.samples_per_sec = rate;
-  f.bits_per_sample = bits;
-  f.block_align = static_cast<std::uint16_t>(channels * bits / 8);
-  f.avg_bytes_per_sec = f.block_align * rate;
-  return f;
-}
 
 void Write(RingSoundBuffer& ring, std::uint32_t offset, const std::vector<std::uint8_t>& data) {
   SoundRegion region;
@@ -31,7 +22,7 @@ void Write(RingSoundBuffer& ring, std::uint32_t offset, const std::vector<std::u
 }
 
 TEST(RingSoundBufferTest, ConsumerPlaysInALoopAndSilenceWhileStopped) {
-  RingSoundBuffer ring(Pcm(1, 8000, 8), 4, 1);
+  RingSoundBuffer ring(testing::PcmFormat(1, 8000, 8), 4, 1);
   Write(ring, 0, {10, 11, 12, 13});
   std::vector<std::uint8_t> out(6, 0xEE);
   EXPECT_EQ(ring.ConsumeFrames(out.data(), 3), 0u);
@@ -75,7 +66,7 @@ TEST(RingSoundBufferTest, VolumeScalesEverySampleSize) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.bits << " bits, volume " << c.volume);
     const auto block = static_cast<std::uint32_t>(c.sample.size());
-    RingSoundBuffer ring(Pcm(1, 8000, c.bits), block, 0);
+    RingSoundBuffer ring(testing::PcmFormat(1, 8000, c.bits), block, 0);
     Write(ring, 0, c.sample);
     ASSERT_EQ(ring.SetVolume(c.volume), kSoundOk);
     ASSERT_EQ(ring.Play(), kSoundOk);
@@ -86,7 +77,7 @@ TEST(RingSoundBufferTest, VolumeScalesEverySampleSize) {
 }
 
 TEST(RingSoundBufferTest, RefusesWhatTheDeviceWouldRefuse) {
-  RingSoundBuffer ring(Pcm(2, 44100, 16), 400, 10);
+  RingSoundBuffer ring(testing::PcmFormat(2, 44100, 16), 400, 10);
   EXPECT_EQ(ring.SetVolume(1), kSoundErrInvalidParam);
   EXPECT_EQ(ring.SetVolume(-10001), kSoundErrInvalidParam);
   EXPECT_EQ(ring.SetCurrentPosition(400), kSoundErrInvalidParam);
@@ -122,7 +113,7 @@ TEST(RingSoundBufferTest, WritesAndReadsAtAnyOffsetKeepTheNeighbours) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << "size " << c.size << ", " << c.count << " bytes at " << c.offset);
-    RingSoundBuffer ring(Pcm(1, 8000, 8), c.size, 1);
+    RingSoundBuffer ring(testing::PcmFormat(1, 8000, 8), c.size, 1);
     std::vector<std::uint8_t> model(c.size);
     for (std::uint32_t i = 0; i < c.size; ++i) model[i] = static_cast<std::uint8_t>(200 - i % 97);
     Write(ring, 0, model);
@@ -159,10 +150,10 @@ TEST(RingSoundBufferTest, WritesAndReadsAtAnyOffsetKeepTheNeighbours) {
 }
 
 TEST(WaveFormatTest, BytesOfPlainAndExtensibleFormats) {
-  WaveFormat pcm = Pcm(2, 44100, 16);
+  WaveFormat pcm = testing::PcmFormat(2, 44100, 16);
   EXPECT_EQ(pcm.Bytes(), (std::vector<std::uint8_t>{1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0,
                                                     4, 0, 16, 0, 0, 0}));
-  WaveFormat ext = Pcm(6, 48000, 24);
+  WaveFormat ext = testing::PcmFormat(6, 48000, 24);
   ext.format_tag = WaveFormat::kTagExtensible;
   ext.cb_size = 22;
   ext.channel_mask = 0x3F;

@@ -13,6 +13,7 @@
 #include "audio/dx_audio_out.h"
 #include "base/sync_call.h"
 #include "tests/audio/pcm_test_input.h"
+#include "tests/audio/support/pcm_format.h"
 #include "tests/audio/wav_test_file.h"
 #include "tests/support/test_support.h"
 
@@ -25,17 +26,6 @@ using kalvira::testing::ReadFileBytes;
 using kalvira::testing::TempDir;
 using kalvira::testing::WaitUntil;
 using kalvira::testing::WavContents;
-
-WaveFormat Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  WaveFormat f;
-  f.format_tag = WaveFormat::kTagPcm;
-  f.channels = channels;
-  f.samples_per_sec = rate;
-  f.bits_per_sample = bits;
-  f.block_align = static_cast<std::uint16_t>(channels * bits / 8);
-  f.avg_bytes_per_sec = f.block_align * rate;
-  return f;
-}
 
 std::uint32_t PlayPosition(SoundBuffer& buffer) {
   std::uint32_t play = 0;
@@ -82,7 +72,7 @@ TEST(WavFileDeviceTest, WritesWhatIsPlayedNoFasterThanRealTime) {
   ASSERT_EQ(device->CreateEndpoint(SoundDeviceId{}, &endpoint), kSoundOk);
   const std::vector<std::uint8_t> data = PatternPcm(44100, 2, 16);  // one second
   const auto start = std::chrono::steady_clock::now();
-  PlayOnce(*endpoint, Pcm(2, 44100, 16), data, 44100);  // at least a quarter second
+  PlayOnce(*endpoint, testing::PcmFormat(2, 44100, 16), data, 44100);  // at least a quarter second
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -113,20 +103,20 @@ TEST(WavFileDeviceTest, RunsAppendAndANewFormatStartsANewFile) {
   std::unique_ptr<SoundEndpoint> endpoint;
   ASSERT_EQ(device->CreateEndpoint(SoundDeviceId{}, &endpoint), kSoundOk);
   const std::vector<std::uint8_t> a = PatternPcm(8000, 1, 8);
-  PlayOnce(*endpoint, Pcm(1, 8000, 8), a, 1);
+  PlayOnce(*endpoint, testing::PcmFormat(1, 8000, 8), a, 1);
   const std::optional<WavContents> first = ParseWav(ReadFileBytes(path));
   ASSERT_TRUE(first.has_value());
   const std::size_t first_size = first->data.size();
   ASSERT_GT(first_size, 0u);
 
-  PlayOnce(*endpoint, Pcm(1, 8000, 8), a, 1);
+  PlayOnce(*endpoint, testing::PcmFormat(1, 8000, 8), a, 1);
   const std::optional<WavContents> both = ParseWav(ReadFileBytes(path));
   ASSERT_TRUE(both.has_value());
   ASSERT_GT(both->data.size(), first_size);
   EXPECT_EQ(both->data.compare(0, first_size, first->data), 0);
   EXPECT_EQ(static_cast<std::uint8_t>(both->data[first_size]), a[0]);
 
-  PlayOnce(*endpoint, Pcm(2, 22050, 16), PatternPcm(22050, 2, 16), 4);
+  PlayOnce(*endpoint, testing::PcmFormat(2, 22050, 16), PatternPcm(22050, 2, 16), 4);
   const std::optional<WavContents> second = ParseWav(ReadFileBytes(dir.File("radio-2.wav")));
   ASSERT_TRUE(second.has_value());
   EXPECT_EQ(second->rate, 22050u);
@@ -141,10 +131,11 @@ TEST(WavFileDeviceTest, OneBufferAtATime) {
   ASSERT_EQ(device->CreateEndpoint(SoundDeviceId{}, &endpoint), kSoundOk);
   std::unique_ptr<SoundBuffer> first;
   std::unique_ptr<SoundBuffer> second;
-  ASSERT_EQ(endpoint->CreateBuffer(Pcm(2, 44100, 16), 4096, &first), kSoundOk);
-  EXPECT_EQ(endpoint->CreateBuffer(Pcm(2, 44100, 16), 4096, &second), kSoundErrAllocated);
+  ASSERT_EQ(endpoint->CreateBuffer(testing::PcmFormat(2, 44100, 16), 4096, &first), kSoundOk);
+  EXPECT_EQ(endpoint->CreateBuffer(testing::PcmFormat(2, 44100, 16), 4096, &second),
+            kSoundErrAllocated);
   first.reset();
-  EXPECT_EQ(endpoint->CreateBuffer(Pcm(2, 44100, 16), 4096, &second), kSoundOk);
+  EXPECT_EQ(endpoint->CreateBuffer(testing::PcmFormat(2, 44100, 16), 4096, &second), kSoundOk);
 }
 
 // A file that cannot be created fails the run like a buffer the device refuses.
