@@ -111,7 +111,7 @@ TEST(RingSoundBufferTest, WritesAndReadsAtAnyOffsetKeepTheNeighbours) {
       {7, 2, 7},   {7, 6, 1},   {6, 4, 4},    {4096, 4093, 4096},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
+    SCOPED_TRACE(::testing::Message()
                  << "size " << c.size << ", " << c.count << " bytes at " << c.offset);
     RingSoundBuffer ring(testing::PcmFormat(1, 8000, 8), c.size, 1);
     std::vector<std::uint8_t> model(c.size);
