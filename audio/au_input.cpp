@@ -391,25 +391,25 @@ void TAuFileIn::BeginRunCore() {
       CloseFile();
     } catch (...) {
     }
-    SetStartSample(0);
-    SetEndSample(-1);
-    SetBusy(false);
+    ForgetRun();
     throw;
   }
+}
+
+void TAuFileIn::ForgetRun() {
+  SetStartSample(0);
+  SetEndSample(-1);
+  SetBusy(false);
 }
 
 void TAuFileIn::EndRunCore() {
   try {
     CloseFile();
   } catch (...) {
-    SetStartSample(0);
-    SetEndSample(-1);
-    SetBusy(false);
+    ForgetRun();
     throw;
   }
-  SetStartSample(0);
-  SetEndSample(-1);
-  SetBusy(false);
+  ForgetRun();
 }
 
 void TAuFileIn::CheckReadable() {

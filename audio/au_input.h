@@ -263,6 +263,9 @@ class TAuFileIn : public TAuStreamedInput {
   mutable AuRecursiveMutex open_lock_ ACQUIRED_AFTER(data_lock_);
 
  private:
+  // After a run, or a start that failed: the whole file again and not busy.
+  void ForgetRun();
+
   std::string file_name_ GUARDED_BY(open_lock_);
   std::unique_ptr<TAuFileStream> own_stream_ GUARDED_BY(open_lock_);
   std::atomic<std::int32_t> open_count_{0};

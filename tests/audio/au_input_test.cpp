@@ -20,6 +20,7 @@ namespace kalvira {
 namespace {
 
 using testing::PatternBytes;
+using testing::RaisedMessage;
 using testing::SimInput;
 using testing::SimInputOptions;
 
@@ -48,16 +49,6 @@ std::string ReadAll(TAuInput& input, std::uint32_t request, std::size_t limit = 
   while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
   return ::testing::AssertionFailure() << "got " << got.size() << " bytes, expected "
                                        << expected.size() << "; first difference at " << i;
-}
-
-template <class F>
-std::string RaisedMessage(F&& f) {
-  try {
-    f();
-  } catch (const EAuException& e) {
-    return e.Message();
-  }
-  return "<nothing raised>";
 }
 
 SimInputOptions Pcm(std::int64_t data_bytes, std::uint32_t max_chunk = 4096) {

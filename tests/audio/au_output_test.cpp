@@ -27,6 +27,7 @@ namespace {
 using testing::PatternBytes;
 using testing::PumpUntil;
 using testing::PumpUntilDispatcherQuiet;
+using testing::RaisedMessage;
 using testing::SimInput;
 using testing::SimInputOptions;
 using testing::SimOutput;
@@ -70,16 +71,6 @@ struct Events {
     if (std::this_thread::get_id() != ui) off_ui_thread = true;
   }
 };
-
-template <class F>
-std::string RaisedMessage(F&& f) {
-  try {
-    f();
-  } catch (const EAuException& e) {
-    return e.Message();
-  }
-  return "<nothing raised>";
-}
 
 class AuOutputTest : public ::testing::Test {
  protected:

@@ -15,11 +15,23 @@
 #include <string>
 #include <vector>
 
+#include "audio/au_exception.h"
 #include "audio/au_input.h"
 #include "audio/au_output.h"
 #include "base/mutex.h"
 
 namespace kalvira::testing {
+
+// The message of the EAuException that `f` raises, or "<nothing raised>".
+template <class F>
+std::string RaisedMessage(F&& f) {
+  try {
+    f();
+  } catch (const EAuException& e) {
+    return e.Message();
+  }
+  return "<nothing raised>";
+}
 
 // The byte the simulated decoder delivers at `offset` of its data. 251 is prime, so the
 // pattern never lines up with a frame size and a misplaced byte shows.
