@@ -25,9 +25,8 @@ using testing::Id3v2Tag;
 using testing::Id3v2TextFrame;
 using testing::Mp3Recipe;
 
-// Runs the input as an output's worker does: BeginRun, Read in a loop, EndRun.
-std::string RunToEnd(TAuInput& input, std::uint32_t chunk = 4096) {
-  input.BeginRun();
+// Reads in requests of `chunk` bytes until a read delivers nothing.
+std::string ReadToEnd(TAuInput& input, std::uint32_t chunk) {
   std::string pcm;
   for (;;) {
     const std::uint8_t* data = nullptr;
@@ -36,6 +35,13 @@ std::string RunToEnd(TAuInput& input, std::uint32_t chunk = 4096) {
     if (bytes == 0) break;
     pcm.append(reinterpret_cast<const char*>(data), bytes);
   }
+  return pcm;
+}
+
+// Runs the input as an output's worker does: BeginRun, Read in a loop, EndRun.
+std::string RunToEnd(TAuInput& input, std::uint32_t chunk = 4096) {
+  input.BeginRun();
+  std::string pcm = ReadToEnd(input, chunk);
   input.EndRun();
   return pcm;
 }
@@ -251,13 +257,7 @@ TEST(Mp3InTest, SeekDuringARunContinuesAtThatSample) {
   input.Read(data, bytes);  // the whole first piece: nothing of it is left
   ASSERT_TRUE(input.Seek(44100));
   EXPECT_EQ(input.Position(), 44100 * 4);
-  std::string rest;
-  for (;;) {
-    bytes = 1 << 20;
-    input.Read(data, bytes);
-    if (bytes == 0) break;
-    rest.append(reinterpret_cast<const char*>(data), bytes);
-  }
+  const std::string rest = ReadToEnd(input, 1 << 20);
   input.EndRun();
   EXPECT_TRUE(rest == expected->substr(44100 * 4)) << "decoded " << rest.size() << " bytes";
 }
