@@ -7,10 +7,12 @@ packages=(
   # toolchain
   build-essential cmake ninja-build clang clang-format libclang-rt-14-dev pkg-config
   # libraries
-  qt6-base-dev libmpg123-dev libtag1-dev portaudio19-dev libssl-dev zlib1g-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libmpg123-dev libtag1-dev portaudio19-dev libssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # test peers
   mariadb-server mariadb-client lame sox libsox-fmt-mp3 mpg123 xvfb
+  # the desktop: the fonts the windows are measured in, a session bus for its tests
+  fonts-crosextra-carlito dbus
 )
 
 missing=()
