@@ -12,7 +12,7 @@ packages=(
   # test peers
   mariadb-server mariadb-client lame sox libsox-fmt-mp3 mpg123 xvfb
   # the desktop: the fonts the windows are measured in, a session bus for its tests
-  fonts-crosextra-carlito dbus
+  fonts-crosextra-carlito fonts-wine dbus
 )
 
 missing=()
