@@ -1,27 +1,36 @@
-// Kalvira's main routine. The main window does not exist yet, so the program reports what
-// it finds beside itself and ends.
-#include <sys/stat.h>
+// Kalvira's main routine: the application with its title, the nine windows created once
+// in their fixed order with the main window first, and the message loop. The windows live
+// until the process ends; they are only shown and hidden.
+#include <memory>
 
-#include <cstdio>
-#include <string>
+#include "app/error_report.h"
+#include "app/kalvira_application.h"
+#include "app/main_window.h"
+#include "app/main_window_texts.h"
+#include "ui/fonts.h"
+#include "ui/forms/filename_form.h"
+#include "ui/image_list.h"
 
-#include "platform/program_dir.h"
-#include "radio/settings_files.h"
-#include "radio/settings_keys.h"
+int main(int argc, char** argv) {
+  kalvira::TKalviraApplication::ChoosePlatform();
+  kalvira::TKalviraApplication app(argc, argv);
+  app.setApplicationDisplayName(QString::fromUtf8(kalvira::main_texts::kApplicationTitle.data()));
+  app.setWindowIcon(kalvira::ui::ProgramIcon());
+  kalvira::ui::UseProgramFont();
 
-int main() {
-  const std::string dir = kalvira::ProgramDir();
-  const kalvira::TSettingsFiles settings(dir);
-  std::printf("Kalvira 5\nProgram folder: %s\n", dir.c_str());
-  struct stat info {};
-  if (::stat(settings.ConfigPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-    const std::string caption = settings.ReadConfigValue(kalvira::settings::kFormCaption);
-    std::printf("Settings: %s, FormCaption \"%s\"\n", settings.ConfigPath().c_str(),
-                caption.c_str());
-  } else {
-    std::printf("Settings: %s is missing; every setting reads as empty\n",
-                settings.ConfigPath().c_str());
-  }
-  std::puts("The main window is not built yet; nothing to play.");
-  return 0;
+  kalvira::TfrmKalviraMain frmKalviraMain({});
+  kalvira::SetErrorReportBox(&frmKalviraMain.MessageBox());
+  // frmSearchDialog and frmMP3ID3TagByGenreGenerateList come here, with the music search.
+  kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
+                                    [&] { return frmKalviraMain.Radio().CurrentFile(); });
+  // frmMessageSend, frmZamraStore, frmAuthorize, frmAddonsUtil and frmChat come here, with
+  // the online services.
+
+  kalvira::TProgramWindows windows;
+  windows.frmFilename = &frmFilename;
+  frmKalviraMain.AttachWindows(windows);
+  frmKalviraMain.Start();
+  const int code = app.exec();
+  kalvira::SetErrorReportBox(nullptr);
+  return code;
 }

@@ -53,6 +53,13 @@ TEST_F(ShippedConfigTest, HoldsTheShippedSettings) {
     const std::string value = files_.ReadConfigValue(key);
     EXPECT_TRUE(value == "0" || value == "1") << key << "=" << value;
   }
+  // The skin and the picture are relative to the program folder, which the program makes
+  // its current folder; the jingle lives in templates/.
+  const fs::path data = fs::path(std::getenv("KALVIRA_SOURCE_DIR")) / "data";
+  EXPECT_EQ(files_.ReadConfigValue(settings::kSkin), "skins/kalvira.qss");
+  EXPECT_TRUE(fs::exists(data / files_.ReadConfigValue(settings::kSkin)));
+  EXPECT_TRUE(fs::exists(data / files_.ReadConfigValue(settings::kBackgroundLogo)));
+  EXPECT_TRUE(fs::exists(data / "templates" / files_.ReadConfigValue(settings::kStartJingle)));
 }
 
 TEST_F(ShippedConfigTest, GenresMapToTheFourStations) {

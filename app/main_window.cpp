@@ -1,0 +1,268 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/error_report.h"
+#include "app/main_window_texts.h"
+#include "platform/program_dir.h"
+#include "radio/list_file.h"
+#include "radio/settings_keys.h"
+#include "radio/stations.h"
+#include "ui/desktop_shell.h"
+#include "ui/forms/filename_form.h"
+#include "ui/image_list.h"
+#include "ui/skin.h"
+#include "ui/skin_codec.h"
+#include "ui_main_window.h"
+
+namespace kalvira {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The picture formats a background may have, by the file's extension; metafiles have no
+// reader here and load as nothing.
+QByteArray PictureFormat(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".bmp") return "BMP";
+  if (extension == ".ico") return "ICO";
+  if (extension == ".jpg" || extension == ".jpeg") return "JPEG";
+  if (extension == ".png") return "PNG";
+  return {};
+}
+
+}  // namespace
+
+TfrmKalviraMain::TfrmKalviraMain(Options options)
+    : program_dir_(options.program_dir.empty() ? ::kalvira::ProgramDir() : options.program_dir),
+      settings_(program_dir_),
+      form_(std::make_unique<Ui::TfrmKalviraMain>()),
+      own_shell_(options.shell != nullptr ? nullptr : std::make_unique<ui::TDesktopShell>()),
+      shell_(options.shell != nullptr ? options.shell : own_shell_.get()),
+      msgDialogFull_(this),
+      message_box_(options.message_box != nullptr ? options.message_box : &msgDialogFull_),
+      terminate_(options.terminate ? std::move(options.terminate)
+                                   : [](int code) { std::_Exit(code); }) {
+  setObjectName("frmKalviraMain");
+  form_->setupUi(ClientArea());
+  SetClientSize(437, 171);
+  SetCaption(Q(main_texts::kCaption));
+  SetCaptionButtons(ui::kRollUp | ui::kMinimizeToTray);
+  setWindowIcon(ui::ProgramIcon());
+  setMouseTracking(true);
+  form_->Label1->setText(Q(main_texts::kSiteLabel) + Q(main_texts::kSiteAddress));
+  form_->Label1->installEventFilter(this);
+  form_->gpbIdent->installEventFilter(this);
+  form_->bkgImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  TRadioCore::Options radio_options;
+  radio_options.device = options.device;
+  radio_options.start_wait = options.start_wait;
+  radio_ = std::make_unique<TRadioCore>(program_dir_, settings_, alert_, *message_box_,
+                                        std::move(radio_options));
+  BuildMenus();
+  ConnectCommands();
+  // FormCreate also sets up the service connection; that comes with the online services.
+}
+
+TfrmKalviraMain::~TfrmKalviraMain() = default;
+
+void TfrmKalviraMain::BuildMenus() {
+  station_menu_.setObjectName("spSkinPopupMenu1");
+  for (const StationInfo& station : kStations) {
+    QAction* item =
+        station_menu_.addAction(Q(main_texts::kStationItemBefore) + Q(station.menu_word) +
+                                Q(main_texts::kStationItemAfter));
+    item->setObjectName(Q(station.menu_item));
+    const std::string code(station.code);
+    connect(item, &QAction::triggered, this,
+            Guarded([this, code](bool) { radio_->SelectStation(code); }));
+  }
+  vote_menu_.setObjectName("spSkinPopupMenu2");
+  QAction* n5 = vote_menu_.addAction(ui::ImageListIcon(main_texts::kVoteForPicture),
+                                     Q(main_texts::kVoteForItem));
+  n5->setObjectName("N5");
+  connect(n5, &QAction::triggered, this, Guarded([this](bool) { radio_->VoteFor(); }));
+  QAction* n6 = vote_menu_.addAction(ui::ImageListIcon(main_texts::kVoteAgainstPicture),
+                                     Q(main_texts::kVoteAgainstItem));
+  n6->setObjectName("N6");
+  connect(n6, &QAction::triggered, this, Guarded([this](bool) { radio_->VoteAgainst(); }));
+
+  form_->spSkinMenuButton1->setMenu(&station_menu_);
+  form_->spSkinMenuButton2->setMenu(&vote_menu_);
+  tray_.SetMenu(&station_menu_);
+}
+
+void TfrmKalviraMain::ConnectCommands() {
+  Ui::TfrmKalviraMain& f = *form_;
+  connect(f.btnPauseOrPlay, &QPushButton::clicked, this,
+          Guarded([this](bool) { btnPauseOrPlayClick(); }));
+  connect(f.spSkinButton1, &QPushButton::clicked, this,
+          Guarded([this](bool) { radio_->ShowNowPlaying(); }));
+  connect(f.spSkinButton2, &QPushButton::clicked, this,
+          Guarded([this](bool) { spSkinButton2Click(); }));
+  connect(f.btnMessageSend, &QPushButton::clicked, this,
+          Guarded([this](bool) { btnMessageSendClick(); }));
+  connect(f.btnManagers, &QPushButton::clicked, this,
+          Guarded([this](bool) { btnManagersClick(); }));
+  connect(f.spSkinButton4, &QPushButton::clicked, this,
+          Guarded([this](bool) { SearchNewMusic(); }));
+  connect(f.spSkinButton3, &QPushButton::clicked, this,
+          Guarded([this](bool) { spSkinButton3Click(); }));
+  connect(f.lblMessage, &ui::THtmlLabel::clicked, this, Guarded([this] { lblMessageClick(); }));
+  connect(this, &ui::TSkinnedForm::MinimizeToTrayRequested, this,
+          Guarded([this] { HideToTray(); }));
+  connect(&tray_, &ui::TTrayIcon::RestoreRequested, this, Guarded([this] { RestoreFromTray(); }));
+}
+
+void TfrmKalviraMain::Start() {
+  if (started_) return;
+  started_ = true;
+  Guarded([this] { FormShow(); })();
+  show();
+}
+
+void TfrmKalviraMain::FormShow() {
+  DockToWorkArea();
+  // The random draw was seeded from the clock when the radio was made; ProgramDir is
+  // known since FormCreate.
+  LoadProgramSkin();
+  const std::string caption = settings_.ReadConfigValue(settings::kFormCaption);
+  if (!caption.empty()) SetCaption(QString::fromStdString(caption));
+  const std::string sender = settings_.ReadConfigValue(settings::kSenderCaption);
+  if (!sender.empty()) form_->gpbIdent->setTitle(QString::fromStdString(sender));
+  if (!std::filesystem::exists(ListFilePath(program_dir_, "rallfm.lfm"))) FirstRunScan();
+  radio_->SetCurrentStation(stations::kAllFm);
+  radio_->StartJingle();
+  tray_.SetHint(Q(main_texts::kTrayHint));
+  tray_.Refresh();
+  LoadBackgroundLogo();
+  if (settings_.ReadConfigValue(settings::kCheckForUpdate) == settings::kOn)
+    CheckForProgramUpdate();
+  if (settings_.ReadConfigValue(settings::kOnlineChat) == settings::kOn) {
+    StartOnlineChat();
+  } else {
+    form_->lblMessage->setVisible(false);
+    form_->btnMessageSend->setEnabled(false);
+  }
+}
+
+void TfrmKalviraMain::DockToWorkArea() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  move(area.x() + area.width() - width(), area.y() + area.height() - height());
+}
+
+void TfrmKalviraMain::LoadProgramSkin() {
+  try {
+    ui::ApplySkin(ui::LoadSkin(settings_.ReadConfigValue(settings::kSkin)));
+  } catch (const ui::ESkinError&) {
+    settings_.LogError(main_texts::kSkinFailed);
+  }
+}
+
+// A picture that cannot be read leaves the picture area empty and the start goes on: the
+// update check and the chat feed that follow do not depend on a logo.
+void TfrmKalviraMain::LoadBackgroundLogo() {
+  const std::string path = settings_.ReadConfigValue(settings::kBackgroundLogo);
+  if (path.empty()) return;
+  const QByteArray format = PictureFormat(path);
+  if (format.isEmpty()) return;
+  QImageReader reader(QString::fromStdString(path), format);
+  reader.setDecideFormatFromContent(false);
+  const QImage picture = reader.read();
+  if (!picture.isNull()) form_->bkgImage->setPixmap(QPixmap::fromImage(picture));
+}
+
+void TfrmKalviraMain::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  Guarded([this] { HideToTray(); })();
+}
+
+void TfrmKalviraMain::HideToTray() {
+  hide();
+}
+
+void TfrmKalviraMain::RestoreFromTray() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TfrmKalviraMain::enterEvent(QEnterEvent* event) {
+  ui::TSkinnedForm::enterEvent(event);
+  Guarded([this] { FormMouseEnter(); })();
+}
+
+void TfrmKalviraMain::leaveEvent(QEvent* event) {
+  ui::TSkinnedForm::leaveEvent(event);
+  Guarded([this] { FormMouseLeave(); })();
+}
+
+bool TfrmKalviraMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_->gpbIdent) {
+    if (event->type() == QEvent::Enter) Guarded([this] { FormMouseEnter(); })();
+    if (event->type() == QEvent::Leave) Guarded([this] { FormMouseLeave(); })();
+  } else if (watched == form_->Label1 && event->type() == QEvent::MouseButtonRelease) {
+    Guarded([this] { Label1Click(); })();
+    return true;
+  }
+  return ui::TSkinnedForm::eventFilter(watched, event);
+}
+
+// The setting is read at every enter and leave, so an edit counts without a restart.
+void TfrmKalviraMain::FormMouseEnter() {
+  if (settings_.ReadConfigValue(settings::kAlphaBlend) != settings::kOn) return;
+  SetAlphaBlendValue(main_texts::kOpaque);
+  SetAlphaBlend(true);
+}
+
+// Leaving the group box for the window's own caption is no leaving of the window.
+void TfrmKalviraMain::FormMouseLeave() {
+  if (settings_.ReadConfigValue(settings::kAlphaBlend) != settings::kOn) return;
+  if (isVisible() && frameGeometry().contains(QCursor::pos())) return;
+  SetAlphaBlendValue(main_texts::kFaded);
+  SetAlphaBlend(true);
+}
+
+void TfrmKalviraMain::btnPauseOrPlayClick() {
+  radio_->PauseOrPlay();
+  form_->btnPauseOrPlay->setText(QString::fromStdString(radio_->PauseCaption()));
+}
+
+void TfrmKalviraMain::spSkinButton2Click() {
+  if (windows_.frmFilename != nullptr) windows_.frmFilename->exec();
+}
+
+void TfrmKalviraMain::spSkinButton3Click() {
+  terminate_(0);
+}
+
+void TfrmKalviraMain::Label1Click() {
+  shell_->OpenUrl(std::string(main_texts::kSiteAddress));
+}
+
+// The music search fills these in.
+void TfrmKalviraMain::FirstRunScan() {}
+void TfrmKalviraMain::SearchNewMusic() {}
+
+// The online services fill these in.
+void TfrmKalviraMain::CheckForProgramUpdate() {}
+void TfrmKalviraMain::StartOnlineChat() {}
+void TfrmKalviraMain::lblMessageClick() {}
+void TfrmKalviraMain::btnMessageSendClick() {}
+void TfrmKalviraMain::btnManagersClick() {}
+
+}  // namespace kalvira
