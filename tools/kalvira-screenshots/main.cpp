@@ -1,0 +1,148 @@
+// kalvira-screenshots OUT_DIR: pictures of the program's windows as the shipped skin
+// draws them, written as PNG files into OUT_DIR, for the README and for looking at a
+// change before it lands. Needs a real display; scripts/screenshots.sh runs it under Xvfb
+// in a copy of the program folder.
+#include <QDir>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+#include <QToolTip>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/kalvira_application.h"
+#include "app/main_window.h"
+#include "ui/fonts.h"
+#include "ui/forms/filename_form.h"
+#include "ui/hint.h"
+#include "ui/html_label.h"
+#include "ui/image_list.h"
+#include "ui_filename_form.h"
+#include "ui_main_window.h"
+
+namespace {
+
+QString out_dir;
+int failures = 0;
+
+// Lets the window system draw for `ms` milliseconds.
+void Settle(int ms = 400) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// The screen's pixels of `area` (in screen coordinates), saved as OUT_DIR/name.png.
+void Grab(const QRect& area, const QString& name) {
+  Settle();
+  const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
+                                                                       area.width(), area.height());
+  const QString path = out_dir + "/" + name + ".png";
+  if (picture.isNull() || !picture.save(path)) {
+    std::fprintf(stderr, "kalvira-screenshots: could not write %s\n", qPrintable(path));
+    ++failures;
+    return;
+  }
+  std::printf("%s\n", qPrintable(path));
+}
+
+void GrabWidget(QWidget* widget, const QString& name, int margin = 0) {
+  Settle();
+  Grab(widget->frameGeometry().adjusted(-margin, -margin, margin, margin), name);
+}
+
+// Runs `open` (which shows a modal window and waits), grabs the modal window once it is
+// up and closes it.
+void GrabModal(const QString& name, const std::function<void()>& open) {
+  QTimer::singleShot(600, [name] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      Grab(modal->frameGeometry(), name);
+      modal->close();
+    } else {
+      std::fprintf(stderr, "kalvira-screenshots: no window for %s\n", qPrintable(name));
+      ++failures;
+    }
+  });
+  open();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: kalvira-screenshots OUT_DIR\n");
+    return 2;
+  }
+  kalvira::TKalviraApplication::ChoosePlatform();
+  kalvira::TKalviraApplication app(argc, argv);
+  kalvira::ui::UseProgramFont();
+  out_dir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(out_dir);
+
+  kalvira::TfrmKalviraMain main_window({});
+  kalvira::TfrmFilename filename(main_window.Shell(), [] {
+    return std::string("/home/listener/Музыка/Кино/Группа крови.mp3");
+  });
+  kalvira::TProgramWindows windows;
+  windows.frmFilename = &filename;
+  main_window.AttachWindows(windows);
+  main_window.Start();
+  Ui::TfrmKalviraMain& f = main_window.Form();
+
+  // The chat feed as listeners fill it: user, ": ", message, "<br>".
+  f.lblMessage->setVisible(true);
+  f.lblMessage->Clear();
+  for (const char* line : {"Ольга: Привет всем, отличная музыка сегодня!<br>",
+                           "Sergey: Поставьте что-нибудь из классики <3<br>",
+                           "<font color=\"red\"><b>Радио</b></font>: Добро пожаловать в эфир!<br>",
+                           "Марина: а у меня играет ВсеФМ :)<br>"}) {
+    f.lblMessage->Append(QString::fromUtf8(line));
+  }
+  GrabWidget(&main_window, "main-window");
+
+  main_window.Alert().SetText("<b>ALLFM</b> - Кино<br>7");
+  main_window.Alert().Show();
+  Settle(100);
+  Grab(main_window.Alert().frameGeometry(), "alert");
+
+  QWidget* hinted = f.spSkinButton2;
+  QToolTip::showText(hinted->mapToGlobal(hinted->rect().center()),
+                     kalvira::ui::HintText(hinted->property("hint").toString()), hinted);
+  Settle();
+  const QRect hint_area(hinted->mapToGlobal(QPoint(-200, -150)), QSize(480, 200));
+  Grab(hint_area.intersected(QGuiApplication::primaryScreen()->geometry()), "hint");
+  QToolTip::hideText();
+
+  for (auto [menu, button, name] :
+       {std::tuple{&main_window.StationMenu(), static_cast<QWidget*>(f.spSkinMenuButton1),
+                   "station-menu"},
+        std::tuple{&main_window.VoteMenu(), static_cast<QWidget*>(f.spSkinMenuButton2),
+                   "vote-menu"}}) {
+    const QSize size = menu->sizeHint();
+    const QPoint at = button->mapToGlobal(QPoint(0, -size.height()));
+    menu->popup(at);
+    Settle();
+    Grab(menu->frameGeometry().united(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())),
+         name);
+    menu->hide();
+  }
+
+  GrabModal("message-box", [&] {
+    kalvira::MessageBoxRequest vote;
+    vote.text = "Ваш голос учтен";
+    vote.caption = "Голосование";
+    vote.picture = 8;
+    main_window.MessageBox().Show(vote);
+  });
+  GrabModal("message-box-error", [&] {
+    kalvira::MessageBoxRequest error;
+    error.text = "Unable to write to /home/listener/.local/share/kalvira/rallfm.lfm";
+    error.kind = kalvira::MessageKind::kError;
+    main_window.MessageBox().Show(error);
+  });
+  GrabModal("filename", [&] { filename.exec(); });
+
+  return failures == 0 ? 0 : 1;
+}
