@@ -1,12 +1,16 @@
 // Kalvira's main routine: the application with its title, the nine windows created once
 // in their fixed order with the main window first, and the message loop. The windows live
 // until the process ends; they are only shown and hidden.
+#include <QDBusConnection>
 #include <memory>
 
 #include "app/error_report.h"
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
+#include "desktop/desktop_entry.h"
+#include "desktop/main_window_controls.h"
+#include "desktop/mpris_service.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/image_list.h"
@@ -29,6 +33,10 @@ int main(int argc, char** argv) {
   kalvira::TProgramWindows windows;
   windows.frmFilename = &frmFilename;
   frmKalviraMain.AttachWindows(windows);
+  // Media keys and the desktop's media controls; nothing without a session bus.
+  kalvira::desktop::TMainWindowControls media_controls(frmKalviraMain);
+  kalvira::desktop::TMprisService mpris(media_controls, kalvira::desktop::kDesktopEntryId);
+  mpris.Register(QDBusConnection::sessionBus());
   frmKalviraMain.Start();
   const int code = app.exec();
   kalvira::SetErrorReportBox(nullptr);
