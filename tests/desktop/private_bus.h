@@ -5,6 +5,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@ class PrivateBus {
     if (::pipe(out) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
+      // The daemon goes when the test goes, however it ends.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
       ::close(out[0]);
       const std::string fd = std::to_string(out[1]);
       ::execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nosyslog",
