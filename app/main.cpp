@@ -2,7 +2,9 @@
 // in their fixed order with the main window first, and the message loop. The windows live
 // until the process ends; they are only shown and hidden.
 #include <QDBusConnection>
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "app/error_report.h"
 #include "app/kalvira_application.h"
@@ -11,11 +13,15 @@
 #include "desktop/desktop_entry.h"
 #include "desktop/main_window_controls.h"
 #include "desktop/mpris_service.h"
+#include "platform/program_dir.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/image_list.h"
 
 int main(int argc, char** argv) {
+  // The program folder is the current folder, seeded first for an installed program.
+  if (std::string error; !kalvira::EnterProgramDir(&error))
+    std::fprintf(stderr, "kalvira: %s\n", error.c_str());
   kalvira::TKalviraApplication::ChoosePlatform();
   kalvira::TKalviraApplication app(argc, argv);
   app.setApplicationDisplayName(QString::fromUtf8(kalvira::main_texts::kApplicationTitle.data()));
