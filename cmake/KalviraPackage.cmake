@@ -27,7 +27,7 @@ foreach(size IN LISTS KALVIRA_ICON_SIZES)
   install(FILES "${PROJECT_BINARY_DIR}/desktop/icons/${size}/${KALVIRA_APP_ID}.png"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps")
 endforeach()
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/kalvira")
 
 # The Debian package. The libraries' packages are found by dpkg-shlibdeps; the fonts the
 # windows are measured in are not linked, so they are named here.
