@@ -130,13 +130,13 @@ TEST_F(ChatFeedTest, HostileTableNeitherBreaksNorFloodsTheFeed) {
       "CREATE TABLE ut_messages (id INT AUTO_INCREMENT PRIMARY KEY, user TEXT NULL, "
       "message LONGTEXT NULL) DEFAULT CHARSET=cp1251;"
       "INSERT INTO ut_messages (user, message) VALUES (NULL, NULL);"
-      "INSERT INTO ut_messages (user, message) VALUES ('big', REPEAT('ж', 3000000));");
+      "INSERT INTO ut_messages (user, message) VALUES ('big', CONCAT('a', REPEAT('ж', 3000000)));");
   ChatFetch fetch = FetchChatMessages(db_, folder_.Settings());
   ASSERT_FALSE(fetch.failed);
   ASSERT_EQ(fetch.lines.size(), 2u);
   EXPECT_EQ(fetch.lines[1], ": <br>");
   EXPECT_LE(fetch.lines[0].size(), kMaxChatFieldBytes + 16);
-  EXPECT_TRUE(fetch.lines[0].starts_with("big: жжж"));
+  EXPECT_TRUE(fetch.lines[0].starts_with("big: aжж"));
   EXPECT_TRUE(fetch.lines[0].ends_with("ж<br>"));  // cut between characters
 
   EXPECT_TRUE(Log().empty());
