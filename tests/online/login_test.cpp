@@ -118,6 +118,26 @@ TEST_F(LoginTest, RefusalsChangeNothing) {
   EXPECT_TRUE(Log().empty());
 }
 
+// Addresses with quotes, backslashes, control characters and SQL reach the server
+// exactly: each account (inserted here as hex, without the program's quoting) logs in
+// with exactly its own address.
+TEST_F(LoginTest, AddressesReachTheServerByteForByte) {
+  const std::vector<std::string> addresses = {
+      "o'neil@example.org", "back\\slash\\@example.org", "\\'; DROP TABLE ut_users; --",
+      "tab\tcr\r@x", "' OR is_banned = 1 OR ''='", "Пётр@пример.рф"};
+  for (const std::string& email : addresses) {
+    Sql("INSERT INTO ut_users (email, password) VALUES (CONVERT(X'" + testing::HexBytes(email) +
+        "' USING utf8mb4), " + QuoteSqlText(EncryptCredential("pw")) + ")");
+  }
+  for (const std::string& email : addresses) {
+    SCOPED_TRACE(email);
+    remembered_before_ = folder_.Settings().ReadConfigValue(settings::kUserName);
+    EXPECT_EQ(Login(email, "pw"), TLogin::Outcome::kSuccess);
+  }
+  EXPECT_TRUE(box_.requests.empty());
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM ut_users"), "8\n");
+}
+
 TEST_F(LoginTest, ServerFailureIsLoggedAndToldAsDenied) {
   Sql("DROP TABLE ut_users");
   EXPECT_EQ(Login("listener@example.org", "Пароль1"), TLogin::Outcome::kDenied);
