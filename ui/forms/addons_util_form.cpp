@@ -29,7 +29,9 @@ TfrmAddonsUtil::TfrmAddonsUtil(TMyQuery& dnvjhe, IShell& shell, ErrorReporter re
       report_(std::move(report)) {
   setObjectName("frmAddonsUtil");
   form_->setupUi(ClientArea());
-  ClientArea()->setFont(ui::TahomaFont());
+  // The list in the window's own face; the buttons keep the program's, which their 75
+  // pixels were measured in.
+  form_->lvPlugins->setFont(ui::TahomaFont());
   SetClientSize(515, 205);
   SetCaption(ClientArea()->windowTitle());
   SetCaptionButtons(ui::kNoCaptionButtons);
