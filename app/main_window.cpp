@@ -283,13 +283,24 @@ void TfrmKalviraMain::StartOnlineChat() {
 }
 
 void TfrmKalviraMain::FetchChatMessages() {
-  const ChatFetch fetch = ::kalvira::FetchChatMessages(service_, settings_);
-  if (fetch.failed) {
+  ui::THtmlLabel* room = windows_.frmChat != nullptr ? &windows_.frmChat->lblHTMLLAber() : nullptr;
+  auto switch_off = [&] {
     tmrOnlineChat_.stop();
     form_->btnMessageSend->setEnabled(false);
     form_->btnManagers->setEnabled(false);
+  };
+  ChatFetch fetch;
+  try {
+    fetch = ::kalvira::FetchChatMessages(service_, settings_);
+  } catch (...) {
+    // Only the log entry of a failed fetch can throw (a refused write): the feed is off
+    // all the same, so the report is shown once and not at every tick.
+    switch_off();
+    form_->lblMessage->Clear();
+    if (room != nullptr) room->Clear();
+    throw;
   }
-  ui::THtmlLabel* room = windows_.frmChat != nullptr ? &windows_.frmChat->lblHTMLLAber() : nullptr;
+  if (fetch.failed) switch_off();
   form_->lblMessage->Clear();
   if (room != nullptr) room->Clear();
   for (const std::string& line : fetch.lines) {

@@ -34,7 +34,8 @@ struct ChatFetch {
 // One fetch: configures the connection, runs the chat query on dfqup and reads the
 // columns user and message of each row. Any failure, of the statement or of reading its
 // rows (a server that sends other columns), is logged once with the feed's message and
-// gives `failed` with no lines. An empty table is no failure.
+// gives `failed` with no lines. An empty table is no failure. Throws only what LogError
+// throws (a refused write), which happens only on that failure.
 ChatFetch FetchChatMessages(TServiceDatabase& db, const TSettingsFiles& settings);
 
 // Configures the connection and inserts one row (user, message) through dfqup. A failure

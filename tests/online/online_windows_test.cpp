@@ -18,6 +18,7 @@
 #include "app/error_report.h"
 #include "app/main_window.h"
 #include "audio/sound_device.h"
+#include "base/exception.h"
 #include "online/credential_cipher.h"
 #include "online/online_texts.h"
 #include "online/service_config.h"
@@ -337,6 +338,21 @@ TEST_F(OnlineWindowsTest, StoppedServerSwitchesTheFeedOffForTheRun) {
   RestartServer();
   QTest::qWait(50);
   EXPECT_FALSE(window_->tmrOnlineChat().isActive());
+}
+
+// When even the log entry cannot be written, the feed is off all the same, so the
+// general report shows that once and not at every tick.
+TEST_F(OnlineWindowsTest, RefusedLogEntryStillSwitchesTheFeedOff) {
+  Make();
+  window_->tmrOnlineChat().start();
+  std::filesystem::remove(folder_.File("config.ini"));
+  std::filesystem::create_symlink("loop", folder_.File("config.ini"));
+  std::filesystem::create_symlink("config.ini", folder_.File("loop"));
+  StopServer();
+  EXPECT_THROW(window_->FetchChatMessages(), Exception);
+  EXPECT_FALSE(window_->tmrOnlineChat().isActive());
+  EXPECT_FALSE(Main().btnMessageSend->isEnabled());
+  EXPECT_FALSE(Main().btnManagers->isEnabled());
 }
 
 // The key filter, the limit of 41 and the hidden mode, typed with the keyboard.
