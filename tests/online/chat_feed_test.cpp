@@ -117,8 +117,9 @@ TEST_F(ChatFeedTest, HostileTextIsStoredAndReadBackUnchanged) {
 
 TEST_F(ChatFeedTest, FailedInsertIsLoggedOnly) {
   StopServer();
-  SendChatMessage(db_, folder_.Settings(), "nick", "message");
+  SendChatMessage(db_, folder_.Settings(), "it's", "message");
   EXPECT_EQ(Log(), std::vector<std::string>{std::string(online_texts::kSendFailed)});
+  EXPECT_EQ(db_.dfqup.SQL(), "insert into ut_messages (user,message) values ('it''s','message')");
   RestartServer();
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM ut_messages"), "0\n");
 }

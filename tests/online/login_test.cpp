@@ -116,6 +116,9 @@ TEST_F(LoginTest, RefusalsChangeNothing) {
   }
   EXPECT_EQ(applied_, 1);
   EXPECT_TRUE(Log().empty());
+  EXPECT_EQ(db_.dnvjhe.SQL(),
+            "select password from ut_users where is_banned = 0 and email = "
+            "CONCAT(CAST(X'5C' AS CHAR),''' OR 1=1 -- ')");
 }
 
 // Addresses with quotes, backslashes, control characters and SQL reach the server
@@ -123,8 +126,8 @@ TEST_F(LoginTest, RefusalsChangeNothing) {
 // with exactly its own address.
 TEST_F(LoginTest, AddressesReachTheServerByteForByte) {
   const std::vector<std::string> addresses = {
-      "o'neil@example.org", "back\\slash\\@example.org", "\\'; DROP TABLE ut_users; --",
-      "tab\tcr\r@x", "' OR is_banned = 1 OR ''='", "Пётр@пример.рф"};
+      "o'neil@example.org", "back\\slash\\@example.org",  "\\'; DROP TABLE ut_users; --",
+      "tab\tcr\r@x",        "' OR is_banned = 1 OR ''='", "Пётр@пример.рф"};
   for (const std::string& email : addresses) {
     Sql("INSERT INTO ut_users (email, password) VALUES (CONVERT(X'" + testing::HexBytes(email) +
         "' USING utf8mb4), " + QuoteSqlText(EncryptCredential("pw")) + ")");

@@ -26,6 +26,7 @@
 #include "radio/settings_keys.h"
 #include "tests/app/app_test_support.h"
 #include "tests/online/service_fixture.h"
+#include "ui/hint.h"
 #include "ui/skin_button.h"
 #include "ui_addons_util_form.h"
 #include "ui_authorize_form.h"
@@ -181,6 +182,8 @@ TEST_F(OnlineWindowsTest, WindowsHaveTheirSizesAndTexts) {
   EXPECT_EQ(Send().editNick->geometry(), QRect(112, 8, 177, 21));
   EXPECT_EQ(Send().btnSend->geometry(), QRect(88, 80, 75, 25));
   EXPECT_EQ(Send().spSkinButton1->size(), QSize(34, 18));
+  EXPECT_EQ(Send().spSkinButton1->toolTip(),
+            ui::HintText("Запустить мастер авторизации", "Авторизация"));
   EXPECT_FALSE(Send().isSA->isVisibleTo(&online_->frmMessageSend));
   EXPECT_EQ(online_->frmMessageSend.tmrMessageTime().interval(), 1000);
   EXPECT_FALSE(online_->frmMessageSend.tmrMessageTime().isActive());
