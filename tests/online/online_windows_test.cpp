@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -341,6 +342,31 @@ TEST_F(OnlineWindowsTest, StoppedServerSwitchesTheFeedOffForTheRun) {
   RestartServer();
   QTest::qWait(50);
   EXPECT_FALSE(window_->tmrOnlineChat().isActive());
+}
+
+// The tool bar opens the message window and the cabinet modally; the chat room's button
+// opens the message window over the room.
+TEST_F(OnlineWindowsTest, ButtonsOpenTheirWindows) {
+  SetConfig(settings::kOnlineChat, "1");
+  MakeAndStart();
+  const struct {
+    QWidget* button;
+    QWidget* window;
+  } cases[] = {
+      {Main().btnMessageSend, &online_->frmMessageSend},
+      {Main().btnManagers, &online_->frmZamraStore},
+      {online_->frmChat.Form().spSkinButton1, &online_->frmMessageSend},
+  };
+  online_->frmChat.ShowRoom();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.window->objectName().toStdString());
+    WhileModal([&] { QTest::mouseClick(c.button, Qt::LeftButton); },
+               [&](QWidget& modal) {
+                 EXPECT_EQ(&modal, c.window);
+                 static_cast<QDialog&>(modal).reject();
+               });
+  }
+  EXPECT_TRUE(online_->frmChat.isVisible());
 }
 
 // When even the log entry cannot be written, the feed is off all the same, so the
