@@ -166,5 +166,21 @@ TEST_F(HostileServerTest, NullVersionAndManyPlugins) {
   EXPECT_EQ(items[0].size, " Kb");
 }
 
+// A server that takes the statement and never answers holds the window only until the
+// statement's time-out (30 seconds in the program, shortened here); the feed then fails
+// as after any lost connection.
+TEST_F(HostileServerTest, SilentServerEndsTheFetchAtTheTimeOut) {
+  std::vector<FakeStep> script = AnswerOneStatement("");
+  script.pop_back();  // the statement is read, nothing is sent back
+  FakeServer server(script);
+  auto db = Connect(server);
+  db->dfqup.SetCommandTimeout(1);
+  const ChatFetch fetch = FetchChatMessages(*db, folder_.Settings());
+  EXPECT_TRUE(fetch.failed);
+  EXPECT_EQ(folder_.LogMessages(),
+            std::vector<std::string>{std::string(online_texts::kChatFeedFailed)});
+  EXPECT_FALSE(db->dbfncn.Connected());
+}
+
 }  // namespace
 }  // namespace kalvira
