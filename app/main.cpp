@@ -10,6 +10,7 @@
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
+#include "app/online_windows.h"
 #include "desktop/desktop_entry.h"
 #include "desktop/main_window_controls.h"
 #include "desktop/mpris_service.h"
@@ -17,6 +18,7 @@
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/image_list.h"
+#include "ui/qt_beeper.h"
 
 int main(int argc, char** argv) {
   // The program folder is the current folder, seeded first for an installed program.
@@ -33,11 +35,12 @@ int main(int argc, char** argv) {
   // frmSearchDialog and frmMP3ID3TagByGenreGenerateList come here, with the music search.
   kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
                                     [&] { return frmKalviraMain.Radio().CurrentFile(); });
-  // frmMessageSend, frmZamraStore, frmAuthorize, frmAddonsUtil and frmChat come here, with
-  // the online services.
+  kalvira::ui::TQtBeeper beeper;
+  kalvira::TOnlineWindows online(frmKalviraMain, beeper);
 
   kalvira::TProgramWindows windows;
   windows.frmFilename = &frmFilename;
+  online.AddTo(windows);
   frmKalviraMain.AttachWindows(windows);
   // Media keys and the desktop's media controls; nothing without a session bus.
   kalvira::desktop::TMainWindowControls media_controls(frmKalviraMain);
