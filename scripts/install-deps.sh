@@ -13,7 +13,7 @@ packages=(
   mariadb-server mariadb-client lame sox libsox-fmt-mp3 mpg123 xvfb
   # the desktop: the fonts the windows are measured in, a session bus and a media
   # player client for its tests, the validators of the desktop entry and metainfo
-  fonts-crosextra-carlito fonts-wine dbus playerctl desktop-file-utils appstream
+  fonts-crosextra-carlito fonts-wine dbus playerctl desktop-file-utils appstream file
 )
 
 missing=()
