@@ -2,7 +2,8 @@
 # Builds the Debian package of a built tree with cpack and checks it: its content list
 # (the programs, the shipped files, the desktop files and icons, nothing from the build
 # tree), its runtime dependencies (the libraries the programs link and the fonts the
-# windows are measured in), and, as root, that dpkg would install it on this machine.
+# windows are measured in), that the packaged program starts, and, as root, that dpkg
+# would install it on this machine.
 #
 #   scripts/check-package.sh BUILD_DIR [OUT_DIR]   (the test suite runs it; exit 0 when all holds)
 set -euo pipefail
@@ -44,6 +45,26 @@ for dep in fonts-crosextra-carlito fonts-wine libqt6widgets6 libqt6dbus6 libqt6s
   grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = kalvira ] || fail "the package is not named kalvira"
+
+# The package's own files start: unpacked into a scratch root, the program seeds a new
+# listener's folder from the packaged share/kalvira and plays.
+dpkg-deb -x "$deb" "$scratch/root"
+mkdir -p "$scratch/home" "$scratch/drives"
+env -u XDG_DATA_HOME -u DBUS_SESSION_BUS_ADDRESS -u KALVIRA_PROGRAM_DIR HOME="$scratch/home" \
+  QT_QPA_PLATFORM=offscreen KALVIRA_AUDIO_OUT="wav:$scratch/radio.wav" \
+  KALVIRA_DRIVES="$scratch/drives" "$scratch/root/usr/bin/kalvira" >"$scratch/program.log" 2>&1 &
+pid=$!
+for _ in $(seq 1 600); do
+  [ "$(stat -c %s "$scratch/radio.wav" 2>/dev/null || echo 0)" -gt 100000 ] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ "$(stat -c %s "$scratch/radio.wav" 2>/dev/null || echo 0)" -gt 100000 ] ||
+  { cat "$scratch/program.log" >&2; fail "the packaged program did not play"; }
+[ -f "$scratch/home/.local/share/kalvira/templates/kalvira-jingle.mp3" ] ||
+  fail "the packaged program did not seed the listener's folder"
+kill -KILL "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
 
 if [ "$(id -u)" -eq 0 ]; then
   dpkg --dry-run -i "$deb" >"$scratch/dpkg.log" 2>&1 || {
