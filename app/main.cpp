@@ -9,6 +9,8 @@
 #include "app/main_window_texts.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
+#include "ui/forms/genre_list_form.h"
+#include "ui/forms/search_dialog.h"
 #include "ui/image_list.h"
 
 int main(int argc, char** argv) {
@@ -20,13 +22,16 @@ int main(int argc, char** argv) {
 
   kalvira::TfrmKalviraMain frmKalviraMain({});
   kalvira::SetErrorReportBox(&frmKalviraMain.MessageBox());
-  // frmSearchDialog and frmMP3ID3TagByGenreGenerateList come here, with the music search.
+  kalvira::TfrmSearchDialog frmSearchDialog;
+  kalvira::TfrmMP3ID3TagByGenreGenerateList frmMP3ID3TagByGenreGenerateList;
   kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
                                     [&] { return frmKalviraMain.Radio().CurrentFile(); });
   // frmMessageSend, frmZamraStore, frmAuthorize, frmAddonsUtil and frmChat come here, with
   // the online services.
 
   kalvira::TProgramWindows windows;
+  windows.frmSearchDialog = &frmSearchDialog;
+  windows.frmMP3ID3TagByGenreGenerateList = &frmMP3ID3TagByGenreGenerateList;
   windows.frmFilename = &frmFilename;
   frmKalviraMain.AttachWindows(windows);
   frmKalviraMain.Start();

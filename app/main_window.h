@@ -17,9 +17,11 @@
 #include <memory>
 #include <string>
 
+#include "ui/forms/scan_windows.h"
 #include "platform/desktop_services.h"
 #include "radio/radio_core.h"
 #include "radio/settings_files.h"
+#include "scan/music_scan.h"
 #include "ui/alert_window.h"
 #include "ui/message_box.h"
 #include "ui/skinned_form.h"
@@ -33,9 +35,13 @@ namespace kalvira {
 
 class SoundDevice;
 class TfrmFilename;
+class TfrmSearchDialog;
+class TfrmMP3ID3TagByGenreGenerateList;
 
 // The program's other windows, created after the main window in the table's order.
 struct TProgramWindows {
+  TfrmSearchDialog* frmSearchDialog = nullptr;
+  TfrmMP3ID3TagByGenreGenerateList* frmMP3ID3TagByGenreGenerateList = nullptr;
   TfrmFilename* frmFilename = nullptr;
 };
 
@@ -50,13 +56,17 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
     IMessageBox* message_box = nullptr;   // msgDialogFull when null
     std::function<void(int)> terminate;   // ends the process at once (std::_Exit)
     std::chrono::milliseconds start_wait{300};
+    IBeeper* beeper = nullptr;  // the desktop's bell when null
+    // The drives the music scan searches; SystemDrives() (KALVIRA_DRIVES or the mount
+    // table) when empty.
+    std::optional<std::vector<TDrive>> drives;
   };
 
   // FormCreate.
   explicit TfrmKalviraMain(Options options);
   ~TfrmKalviraMain() override;
 
-  void AttachWindows(const TProgramWindows& windows) { windows_ = windows; }
+  void AttachWindows(const TProgramWindows& windows);
 
   // FormShow, the start sequence, then the window is shown.
   void Start();
@@ -67,6 +77,7 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   void HideToTray();
 
   TRadioCore& Radio() { return *radio_; }
+  TMusicScan& MusicScan() { return *scan_; }
   const TSettingsFiles& Settings() const { return settings_; }
   const std::string& ProgramDir() const { return program_dir_; }
   IMessageBox& MessageBox() { return *message_box_; }
@@ -120,6 +131,9 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   QMenu vote_menu_;     // spSkinPopupMenu2
   std::function<void(int)> terminate_;
   std::unique_ptr<TRadioCore> radio_;
+  std::unique_ptr<IBeeper> own_beeper_;
+  TScanWindows scan_windows_;
+  std::unique_ptr<TMusicScan> scan_;
   TProgramWindows windows_;
   bool started_ = false;
 };
