@@ -35,8 +35,8 @@ void Settle(int ms = 400) {
 }
 
 // The screen's pixels of `area` (in screen coordinates), saved as OUT_DIR/name.png.
-void Grab(const QRect& area, const QString& name) {
-  Settle();
+void Grab(const QRect& area, const QString& name, int settle_ms = 400) {
+  Settle(settle_ms);
   const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
                                                                        area.width(), area.height());
   const QString path = out_dir + "/" + name + ".png";
@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
 
   main_window.Alert().SetText("<b>ALLFM</b> - Кино<br>7");
   main_window.Alert().Show();
-  Settle(100);
-  Grab(main_window.Alert().frameGeometry(), "alert");
+  // The pop-up hides itself 500 ms after it shows: grab it well before that.
+  Grab(main_window.Alert().frameGeometry(), "alert", 150);
 
   QWidget* hinted = f.spSkinButton2;
   QToolTip::showText(hinted->mapToGlobal(hinted->rect().center()),
