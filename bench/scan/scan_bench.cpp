@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/desktop_services.h"
+#include "platform/file_io.h"
 #include "radio/settings_files.h"
 #include "scan/music_scan.h"
 #include "ui/forms/genre_list_form.h"
@@ -49,8 +50,9 @@ void Write(const fs::path& path, const std::string& bytes) {
 }
 
 std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::string bytes;
+  kalvira::ReadWholeFile(path.string(), bytes);
+  return bytes;
 }
 
 // An ID3v2.3 tag holding one TCON frame (ISO-8859-1 text).
