@@ -1,5 +1,7 @@
 #include "scan/music_scan.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <exception>
 #include <unordered_set>
@@ -37,6 +39,17 @@ class ScopeExit {
   bool armed_ = true;
 };
 
+// FileSizeOf(path) > kMinimumTrackSize. The size from stat decides every file whose low
+// 32 bits, taken as FileSizeOf takes them, are not above the threshold, since opening
+// could only give that size or -1; the open is left for the files that may pass.
+bool LargeEnough(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(info.st_size & 0xFFFFFFFF));
+  if (low <= kMinimumTrackSize) return false;
+  return FileSizeOf(path) > kMinimumTrackSize;
+}
+
 }  // namespace
 
 std::string AddedMessage(std::size_t count) {
@@ -59,18 +72,6 @@ TMusicScan::TMusicScan(std::string program_dir, const TSettingsFiles& settings, 
     : TMusicScan(std::move(program_dir), settings, beeper, message_box, progress, Options{}) {}
 
 TMusicScan::~TMusicScan() = default;
-
-std::optional<std::string> TMusicScan::ReadGenre() {
-  try {
-    TId3v2Tags& tags = input_.Id3v2Tags();
-    // An input whose reader refused the data (not audio) closes again at once: such a
-    // file would never play, so it has no tags to sort by.
-    if (input_.OpenCount() == 0) return std::nullopt;
-    return tags.Genre();
-  } catch (const std::exception&) {  // EAuException and the system's errors alike
-    return std::nullopt;
-  }
-}
 
 bool TMusicScan::Run(ScanKind kind) {
   if (running_) return false;
@@ -115,15 +116,14 @@ bool TMusicScan::Run(ScanKind kind) {
   progress_.ShowSorting(found.size());
   for (std::size_t i = 0; i < found.size(); ++i) {
     const std::string& path = found[i];
-    input_.SetFileName(path);
-    if (FileSizeOf(path) <= kMinimumTrackSize) continue;
+    if (!LargeEnough(path)) continue;
     if (path.find_first_of("\r\n") != std::string::npos) continue;
     std::string folded;
     if (search) {
       folded = FoldCase(path);
       if (listed.contains(folded)) continue;
     }
-    const std::optional<std::string> genre = ReadGenre();
+    const std::optional<std::string> genre = genre_reader_.Read(path);
     if (!genre) {
       settings_.LogError(std::string(radio_texts::kUnreadableFile).append(QuotedPath(path)));
       continue;
@@ -138,7 +138,6 @@ bool TMusicScan::Run(ScanKind kind) {
     progress_.Pump();
     progress_.SortingPosition(i);
   }
-  input_.SetFileName({});  // no file of the scan stays open
 
   // Every list is tried, so one refused file costs no other list its new entries.
   std::exception_ptr first_error;

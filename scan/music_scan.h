@@ -10,8 +10,9 @@
 // notices) at every folder entry, every match, before each drive and after each accepted
 // file, so the program stays usable while the scan runs on that thread.
 //
-// Tags are read through an input of the scan's own, never through the playing chain, so
-// the track that plays goes on undisturbed. A file whose tags cannot be read is logged
+// Tags are read through a media reader of the scan's own (genre_reader.h), never through
+// the playing chain, so the track that plays goes on undisturbed. A file whose tags cannot be read
+// is logged
 // ("Не возможно прочитать музыкальный файл " + the quoted path) and left out. A file
 // whose name holds CR or LF cannot be one line of a list file and is left out. A second
 // Run while one runs (through the pumping) is refused.
@@ -29,10 +30,10 @@
 #include <string_view>
 #include <vector>
 
-#include "audio/mp3_in.h"
 #include "platform/desktop_services.h"
 #include "radio/settings_files.h"
 #include "scan/drives.h"
+#include "scan/genre_reader.h"
 
 namespace kalvira {
 
@@ -94,9 +95,6 @@ class TMusicScan {
   std::size_t Added() const { return added_; }
 
  private:
-  // The genre of input_'s file, or nothing when its tags cannot be read.
-  std::optional<std::string> ReadGenre();
-
   const std::string program_dir_;
   const TSettingsFiles& settings_;
   IBeeper& beeper_;
@@ -107,7 +105,7 @@ class TMusicScan {
   bool running_ = false;
   std::size_t found_ = 0;
   std::size_t added_ = 0;
-  TMP3In input_;  // the scan's own: the playing chain's input is never touched
+  TGenreReader genre_reader_;  // the scan's own: the playing chain is never touched
 };
 
 // The message box text of a search: "В коллекцию добавлено: " + count + " файлов".
