@@ -4,6 +4,7 @@
 
 #include <array>
 #include <exception>
+#include <future>
 #include <unordered_set>
 #include <utility>
 
@@ -139,11 +140,19 @@ bool TMusicScan::Run(ScanKind kind) {
     progress_.SortingPosition(i);
   }
 
-  // Every list is tried, so one refused file costs no other list its new entries.
-  std::exception_ptr first_error;
+  // Every list is tried, so one refused file costs no other list its new entries. The
+  // five replaces run side by side: each waits for its data to reach the disk, and the
+  // file system commits such waits together.
+  std::array<std::future<void>, kStations.size()> saves;
   for (std::size_t s = 0; s < kStations.size(); ++s) {
-    try {
+    saves[s] = std::async(std::launch::async, [this, s, &lists] {
       WriteListFile(ListFilePath(program_dir_, kStations[s].scan_file), lists[s]);
+    });
+  }
+  std::exception_ptr first_error;
+  for (std::future<void>& save : saves) {
+    try {
+      save.get();
     } catch (...) {
       if (!first_error) first_error = std::current_exception();
     }

@@ -21,7 +21,9 @@
 // after every list has been tried (each is replaced atomically or left whole); the
 // progress windows are closed first. Nothing else of the scan raises.
 //
-// Threads: the user-interface thread only.
+// Threads: the user-interface thread only. The five list files are replaced on threads of
+// their own, one per file, all joined before Run goes on; they touch nothing but their
+// list and their file.
 #pragma once
 
 #include <cstddef>
