@@ -19,7 +19,7 @@ class TfrmMP3ID3TagByGenreGenerateList;
 
 class TScanWindows : public IScanProgress {
  public:
-  static constexpr std::chrono::milliseconds kPumpInterval{10};
+  static constexpr std::chrono::milliseconds kPumpInterval{25};
 
   void SetWindows(TfrmSearchDialog* search, TfrmMP3ID3TagByGenreGenerateList* sorting) {
     search_ = search;
