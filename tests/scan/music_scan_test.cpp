@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -314,6 +316,48 @@ TEST(MusicScanBadInputTest, AListThatCannotBeSavedRaisesAndLosesNothing) {
     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
         << entry.path() << " left behind";
   }
+}
+
+// A program folder the scan may not write to (root bypasses permissions, so the scan runs
+// in a child that has given up root): the first list's error comes out of the scan, every
+// old list stays as it was, nothing is left behind.
+TEST(MusicScanBadInputTest, AReadOnlyProgramFolderRaisesAndLosesNothing) {
+  MusicCollection c;
+  const std::string listed = c.Path("listed.mp3");
+  c.Program().WriteList("rallfm.lfm", {listed});
+  c.Program().WriteList("rpop.lfm", {listed});
+  c.Untagged("new.mp3");
+  const std::string before = testing::ReadFileBytes(c.Program().File("rallfm.lfm"));
+  for (const std::string& folder : {c.Program().Dir(), c.Drive()}) {
+    fs::permissions(folder, fs::perms(0555));
+  }
+  fs::permissions(c.Path("new.mp3"), fs::perms(0644));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    TMusicScan scan = c.MakeScan();
+    try {
+      scan.Run(ScanKind::kSearch);
+    } catch (const ProfileWriteError& error) {
+      const bool named =
+          std::string(error.what()) == "Unable to write to " + c.Program().File("relectro.lfm");
+      ::_exit(named && c.progress.events.back() == "ended" && c.box.requests.empty() ? 0 : 5);
+    }
+    ::_exit(4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  fs::permissions(c.Program().Dir(), fs::perms(0755));
+  fs::permissions(c.Drive(), fs::perms(0755));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no user to become, 4: nothing raised, 5: wrong error";
+  EXPECT_EQ(testing::ReadFileBytes(c.Program().File("rallfm.lfm")), before);
+  EXPECT_EQ(c.List("rpop.lfm"), Paths{listed});
+  EXPECT_FALSE(fs::exists(c.Program().File("relectro.lfm")));
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(c.Program().Dir())) ++files;
+  EXPECT_EQ(files, 3u) << "templates/, rallfm.lfm, rpop.lfm and nothing else";
 }
 
 }  // namespace
