@@ -268,7 +268,7 @@ void TfrmKalviraMain::Label1Click() {
   shell_->OpenUrl(std::string(main_texts::kSiteAddress));
 }
 
-// The music search fills these in.
+// The first start's scan: rallfm.lfm is missing.
 void TfrmKalviraMain::FirstRunScan() {
   scan_->Run(ScanKind::kFirstRun);
 }

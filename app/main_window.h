@@ -17,12 +17,12 @@
 #include <memory>
 #include <string>
 
-#include "ui/forms/scan_windows.h"
 #include "platform/desktop_services.h"
 #include "radio/radio_core.h"
 #include "radio/settings_files.h"
 #include "scan/music_scan.h"
 #include "ui/alert_window.h"
+#include "ui/forms/scan_windows.h"
 #include "ui/message_box.h"
 #include "ui/skinned_form.h"
 #include "ui/tray_icon.h"
@@ -104,7 +104,8 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   void BuildMenus();
   void ConnectCommands();
 
-  // Filled in by the music search and the online services.
+  // The music scan (the start's and the search button's); the online services fill in
+  // the rest.
   void FirstRunScan();
   void SearchNewMusic();
   void CheckForProgramUpdate();
