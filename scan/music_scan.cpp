@@ -1,10 +1,11 @@
 #include "scan/music_scan.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <exception>
 #include <future>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -14,13 +15,17 @@
 #include "radio/settings_keys.h"
 #include "radio/stations.h"
 #include "scan/collect_files.h"
-#include "scan/file_size.h"
+#include "scan/tag_prefetch.h"
 
 namespace kalvira {
 
 namespace {
 
 constexpr std::size_t kAllFmIndex = 3;
+// Tags are read ahead on up to this many threads, one per processor.
+constexpr unsigned kMaxTagThreads = 4;
+// How long the scan waits for a file's tags before it lets the window thread run.
+constexpr std::chrono::milliseconds kTagWait{5};
 static_assert(stations::kAllFm == kStations[kAllFmIndex].code);
 
 // Runs `on_exit` when the scope is left, unless disarmed.
@@ -39,17 +44,6 @@ class ScopeExit {
   F on_exit_;
   bool armed_ = true;
 };
-
-// FileSizeOf(path) > kMinimumTrackSize. The size from stat decides every file whose low
-// 32 bits, taken as FileSizeOf takes them, are not above the threshold, since opening
-// could only give that size or -1; the open is left for the files that may pass.
-bool LargeEnough(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return false;
-  const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(info.st_size & 0xFFFFFFFF));
-  if (low <= kMinimumTrackSize) return false;
-  return FileSizeOf(path) > kMinimumTrackSize;
-}
 
 }  // namespace
 
@@ -115,21 +109,30 @@ bool TMusicScan::Run(ScanKind kind) {
   found_ = found.size();
 
   progress_.ShowSorting(found.size());
+  // Files listed already and names that cannot be a line are never looked at.
+  std::vector<bool> wanted(found.size());
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    wanted[i] = found[i].find_first_of("\r\n") == std::string::npos &&
+                !(search && listed.contains(FoldCase(found[i])));
+  }
+  const int threads =
+      static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, kMaxTagThreads));
+  TTagPrefetch prefetch(found, wanted, threads);
+  const auto pump = [this] { progress_.Pump(); };
   for (std::size_t i = 0; i < found.size(); ++i) {
     const std::string& path = found[i];
-    if (!LargeEnough(path)) continue;
-    if (path.find_first_of("\r\n") != std::string::npos) continue;
+    const TTagPrefetch::Result read = prefetch.Take(i, pump, kTagWait);
+    if (!wanted[i] || !read.large) continue;
     std::string folded;
     if (search) {
       folded = FoldCase(path);
-      if (listed.contains(folded)) continue;
+      if (listed.contains(folded)) continue;  // found twice in this search
     }
-    const std::optional<std::string> genre = genre_reader_.Read(path);
-    if (!genre) {
+    if (!read.genre) {
       settings_.LogError(std::string(radio_texts::kUnreadableFile).append(QuotedPath(path)));
       continue;
     }
-    const std::string station = settings_.ReadGenreStation(*genre);
+    const std::string station = settings_.ReadGenreStation(*read.genre);
     for (std::size_t s = 0; s < kStations.size(); ++s) {
       if (s != kAllFmIndex && station == kStations[s].genre_value) lists[s].push_back(path);
     }

@@ -10,8 +10,9 @@
 // notices) at every folder entry, every match, before each drive and after each accepted
 // file, so the program stays usable while the scan runs on that thread.
 //
-// Tags are read through a media reader of the scan's own (genre_reader.h), never through
-// the playing chain, so the track that plays goes on undisturbed. A file whose tags cannot be read
+// Tags are read through media readers of the scan's own (genre_reader.h), ahead of the
+// sorting on worker threads (tag_prefetch.h), never through the playing chain, so the
+// track that plays goes on undisturbed. A file whose tags cannot be read
 // is logged
 // ("Не возможно прочитать музыкальный файл " + the quoted path) and left out. A file
 // whose name holds CR or LF cannot be one line of a list file and is left out. A second
@@ -21,9 +22,10 @@
 // after every list has been tried (each is replaced atomically or left whole); the
 // progress windows are closed first. Nothing else of the scan raises.
 //
-// Threads: the user-interface thread only. The five list files are replaced on threads of
-// their own, one per file, all joined before Run goes on; they touch nothing but their
-// list and their file.
+// Threads: the user-interface thread only. Sizes and tags are read ahead by worker
+// threads (tag_prefetch.h) and the five list files are replaced on threads of their own,
+// one per file; all are joined before Run goes on. Everything else, the settings files
+// and the windows included, stays on the calling thread.
 #pragma once
 
 #include <cstddef>
@@ -35,7 +37,6 @@
 #include "platform/desktop_services.h"
 #include "radio/settings_files.h"
 #include "scan/drives.h"
-#include "scan/genre_reader.h"
 
 namespace kalvira {
 
@@ -107,7 +108,6 @@ class TMusicScan {
   bool running_ = false;
   std::size_t found_ = 0;
   std::size_t added_ = 0;
-  TGenreReader genre_reader_;  // the scan's own: the playing chain is never touched
 };
 
 // The message box text of a search: "В коллекцию добавлено: " + count + " файлов".
