@@ -12,15 +12,15 @@
 //
 // Tags are read through media readers of the scan's own (genre_reader.h), ahead of the
 // sorting on worker threads (tag_prefetch.h), never through the playing chain, so the
-// track that plays goes on undisturbed. A file whose tags cannot be read
-// is logged
+// track that plays goes on undisturbed. A file whose tags cannot be read is logged
 // ("Не возможно прочитать музыкальный файл " + the quoted path) and left out. A file
 // whose name holds CR or LF cannot be one line of a list file and is left out. A second
 // Run while one runs (through the pumping) is refused.
 //
-// Failures: a list file or config.ini that cannot be written raises ProfileWriteError
-// after every list has been tried (each is replaced atomically or left whole); the
-// progress windows are closed first. Nothing else of the scan raises.
+// Failures: a list file that cannot be written raises ProfileWriteError after every list
+// has been tried (each is replaced atomically or left whole), and so does a config.ini
+// that refuses a log entry or FirstLoaded; the progress windows are closed first.
+// Nothing else of the scan raises.
 //
 // Threads: the user-interface thread only. Sizes and tags are read ahead by worker
 // threads (tag_prefetch.h) and the five list files are replaced on threads of their own,
