@@ -7,11 +7,13 @@
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
+#include "app/online_windows.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/forms/genre_list_form.h"
 #include "ui/forms/search_dialog.h"
 #include "ui/image_list.h"
+#include "ui/qt_beeper.h"
 
 int main(int argc, char** argv) {
   kalvira::TKalviraApplication::ChoosePlatform();
@@ -26,13 +28,14 @@ int main(int argc, char** argv) {
   kalvira::TfrmMP3ID3TagByGenreGenerateList frmMP3ID3TagByGenreGenerateList;
   kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
                                     [&] { return frmKalviraMain.Radio().CurrentFile(); });
-  // frmMessageSend, frmZamraStore, frmAuthorize, frmAddonsUtil and frmChat come here, with
-  // the online services.
+  kalvira::ui::TQtBeeper beeper;
+  kalvira::TOnlineWindows online(frmKalviraMain, beeper);
 
   kalvira::TProgramWindows windows;
   windows.frmSearchDialog = &frmSearchDialog;
   windows.frmMP3ID3TagByGenreGenerateList = &frmMP3ID3TagByGenreGenerateList;
   windows.frmFilename = &frmFilename;
+  online.AddTo(windows);
   frmKalviraMain.AttachWindows(windows);
   frmKalviraMain.Start();
   const int code = app.exec();

@@ -13,10 +13,12 @@
 #pragma once
 
 #include <QMenu>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "online/service_database.h"
 #include "platform/desktop_services.h"
 #include "radio/radio_core.h"
 #include "radio/settings_files.h"
@@ -34,15 +36,25 @@ class TfrmKalviraMain;
 namespace kalvira {
 
 class SoundDevice;
+class TfrmAddonsUtil;
+class TfrmAuthorize;
+class TfrmChat;
 class TfrmFilename;
 class TfrmSearchDialog;
 class TfrmMP3ID3TagByGenreGenerateList;
+class TfrmMessageSend;
+class TfrmZamraStore;
 
 // The program's other windows, created after the main window in the table's order.
 struct TProgramWindows {
   TfrmSearchDialog* frmSearchDialog = nullptr;
   TfrmMP3ID3TagByGenreGenerateList* frmMP3ID3TagByGenreGenerateList = nullptr;
   TfrmFilename* frmFilename = nullptr;
+  TfrmMessageSend* frmMessageSend = nullptr;
+  TfrmZamraStore* frmZamraStore = nullptr;
+  TfrmAuthorize* frmAuthorize = nullptr;
+  TfrmAddonsUtil* frmAddonsUtil = nullptr;
+  TfrmChat* frmChat = nullptr;
 };
 
 class TfrmKalviraMain : public ui::TSkinnedForm {
@@ -88,6 +100,16 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   QMenu& VoteMenu() { return vote_menu_; }
   Ui::TfrmKalviraMain& Form() { return *form_; }
 
+  // The service database: dbfncn with dfqup and dnvjhe, configured by FormCreate.
+  TServiceDatabase& Service() { return service_; }
+  // tmrOnlineChat: 25 s, enabled by the start sequence when OnlineChat is "1".
+  QTimer& tmrOnlineChat() { return tmrOnlineChat_; }
+  // One tick of the chat feed: both labels get the newest messages; a failure switches
+  // the feed, the message button and the cabinet button off for the run.
+  void FetchChatMessages();
+  // Stores one message; a failure is logged only.
+  void SendChatMessage(const std::string& user, const std::string& message);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
@@ -104,11 +126,11 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   void BuildMenus();
   void ConnectCommands();
 
-  // The music scan (the start's and the search button's); the online services fill in
-  // the rest.
+  // The music scan: the start's and the search button's.
   void FirstRunScan();
   void SearchNewMusic();
-  void CheckForProgramUpdate();
+  // The online services. CheckForProgramUpdate returns true when it ended the process.
+  bool CheckForProgramUpdate();
   void StartOnlineChat();
   void lblMessageClick();
   void btnMessageSendClick();
@@ -135,6 +157,8 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   std::unique_ptr<IBeeper> own_beeper_;
   TScanWindows scan_windows_;
   std::unique_ptr<TMusicScan> scan_;
+  TServiceDatabase service_;
+  QTimer tmrOnlineChat_;
   TProgramWindows windows_;
   bool started_ = false;
 };
