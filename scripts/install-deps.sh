@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # test peers
   mariadb-server mariadb-client lame sox libsox-fmt-mp3 mpg123 xvfb
+  # tag writers the scan tests tag real files with
+  id3v2 eyed3
   # the desktop: the fonts the windows are measured in, a session bus and a media
   # player client for its tests, the validators of the desktop entry and metainfo
   fonts-crosextra-carlito fonts-wine dbus playerctl desktop-file-utils appstream file
