@@ -61,6 +61,7 @@ if [ -z "${KALVIRA_SERVICE:-}" ] && [ "${KALVIRA_DEMO_SERVICE:-1}" != 0 ]; then
   }
 fi
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 cd "$program_dir"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
