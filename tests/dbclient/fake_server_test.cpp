@@ -238,7 +238,7 @@ TEST(FakeServerTest, BrokenGreetingsFailWithTheirCodes) {
       {"sequence number out of order",
        {Send(Packet(1, greeting))},
        1156,
-       "ReceiveHeader: Net packets out of order: received[1], expected[0]"},
+       "\r\nReceiveHeader: Net packets out of order: received[1], expected[0]"},
       {"peer closes after the greeting",
        {Send(Packet(0, greeting)), ReceivePacket(), CloseConnection()},
        2013,
@@ -418,7 +418,7 @@ TEST(FakeServerTest, BadRepliesRaiseClearErrors) {
       {"short EOF after definitions", head(LengthEncoded(1)) + Packet(3, "\xFE\x01\x00"), 2027,
        "Malformed packet", false},
       {"packet out of order", Packet(2, LengthEncoded(1)), 1156,
-       "ReceiveHeader: Net packets out of order: received[2], expected[1]", false},
+       "\r\nReceiveHeader: Net packets out of order: received[2], expected[1]", false},
       {"rows cut off",
        head(LengthEncoded(1)) + Packet(3, EofPayload()) +
            std::string("\x05\0\0\x04\x03"
