@@ -15,7 +15,8 @@
 //                    false. A Step that waits may end its wait early when StopPending()
 //                    or PausePending() becomes true.
 //   Teardown()       worker thread: releases the device and finishes the input
-//                    (Input()->EndRun() when its BeginRun succeeded).
+//                    (Input()->EndRun() when its BeginRun succeeded, otherwise
+//                    Input()->EndUnstartedRun()).
 //   Pause()/Resume() user-interface thread; an override calls TAuOutput::Pause() first and
 //                    TAuOutput::Resume() last.
 // The most-derived destructor must call Shutdown() first, so that the worker never calls
