@@ -8,10 +8,10 @@
 
 #include "audio/dx_audio_out.h"
 #include "audio/mp3_in.h"
-#include "audio/simulated_sound_device.h"
 #include "audio/wav_file_device.h"
 #include "base/sync_call.h"
 #include "tests/audio/mp3_fixtures.h"
+#include "tests/audio/support/simulated_sound_device.h"
 #include "tests/audio/wav_test_file.h"
 #include "tests/support/test_support.h"
 
