@@ -1,10 +1,10 @@
 #include "app/kalvira_application.h"
 
-#include <QMetaObject>
 #include <cstdlib>
 #include <exception>
 
 #include "app/error_report.h"
+#include "app/wake_up_notifier.h"
 #include "base/sync_call.h"
 
 namespace kalvira {
@@ -16,10 +16,8 @@ TKalviraApplication::TKalviraApplication(int& argc, char** argv) : QApplication(
   SyncCallQueue& calls = SyncCallQueue::Instance();
   calls.BindUiThread();
   calls.SetErrorReporter(&ReportError);
-  calls.SetWakeUp([this] {
-    QMetaObject::invokeMethod(
-        this, [] { SyncCallQueue::Instance().RunPending(); }, Qt::QueuedConnection);
-  });
+  wake_up_ = new TWakeUpNotifier([] { SyncCallQueue::Instance().RunPending(); }, this);
+  calls.SetWakeUp(wake_up_->Hook());
 }
 
 TKalviraApplication::~TKalviraApplication() {

@@ -1,7 +1,7 @@
 // The application object: Qt's, with the program's title and the general error report
 // for exceptions that reach the event loop, and the user-interface side of the audio
 // engine's synchronized calls (the engine's handlers run on this thread, woken by a
-// queued call whenever a call arrives).
+// nudge through TWakeUpNotifier whenever a call arrives).
 //
 // Threads: created and used on the main thread, which becomes the user-interface thread.
 #pragma once
@@ -9,6 +9,8 @@
 #include <QApplication>
 
 namespace kalvira {
+
+class TWakeUpNotifier;
 
 class TKalviraApplication : public QApplication {
   Q_OBJECT
@@ -22,6 +24,9 @@ class TKalviraApplication : public QApplication {
   // Qt on Wayland cannot place or fade top-level windows: with DISPLAY set and no
   // QT_QPA_PLATFORM given, ask for the xcb platform (XWayland). Call before construction.
   static void ChoosePlatform();
+
+ private:
+  TWakeUpNotifier* wake_up_ = nullptr;  // owned as a child
 };
 
 }  // namespace kalvira

@@ -7,9 +7,11 @@
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
+#include "app/online_windows.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/image_list.h"
+#include "ui/qt_beeper.h"
 
 int main(int argc, char** argv) {
   kalvira::TKalviraApplication::ChoosePlatform();
@@ -23,11 +25,12 @@ int main(int argc, char** argv) {
   // frmSearchDialog and frmMP3ID3TagByGenreGenerateList come here, with the music search.
   kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
                                     [&] { return frmKalviraMain.Radio().CurrentFile(); });
-  // frmMessageSend, frmZamraStore, frmAuthorize, frmAddonsUtil and frmChat come here, with
-  // the online services.
+  kalvira::ui::TQtBeeper beeper;
+  kalvira::TOnlineWindows online(frmKalviraMain, beeper);
 
   kalvira::TProgramWindows windows;
   windows.frmFilename = &frmFilename;
+  online.AddTo(windows);
   frmKalviraMain.AttachWindows(windows);
   frmKalviraMain.Start();
   const int code = app.exec();

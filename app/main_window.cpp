@@ -11,12 +11,17 @@
 
 #include "app/error_report.h"
 #include "app/main_window_texts.h"
+#include "online/chat_feed.h"
+#include "online/update_check.h"
 #include "platform/program_dir.h"
 #include "radio/list_file.h"
 #include "radio/settings_keys.h"
 #include "radio/stations.h"
 #include "ui/desktop_shell.h"
+#include "ui/forms/chat_form.h"
 #include "ui/forms/filename_form.h"
+#include "ui/forms/message_send_form.h"
+#include "ui/forms/zamra_store_form.h"
 #include "ui/image_list.h"
 #include "ui/skin.h"
 #include "ui/skin_codec.h"
@@ -25,6 +30,8 @@
 namespace kalvira {
 
 namespace {
+
+constexpr int kChatIntervalMs = 25000;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -73,7 +80,13 @@ TfrmKalviraMain::TfrmKalviraMain(Options options)
                                         std::move(radio_options));
   BuildMenus();
   ConnectCommands();
-  // FormCreate also sets up the service connection; that comes with the online services.
+  tmrOnlineChat_.setObjectName("tmrOnlineChat");
+  tmrOnlineChat_.setInterval(kChatIntervalMs);
+  connect(&tmrOnlineChat_, &QTimer::timeout, this,
+          [this] { Guarded([this] { FetchChatMessages(); })(); });
+  // The service connection's settings, before any other window exists. A malformed
+  // KALVIRA_SERVICE is reported here; every statement then fails and is handled as such.
+  Guarded([this] { service_.Configure(); })();
 }
 
 TfrmKalviraMain::~TfrmKalviraMain() = default;
@@ -148,8 +161,10 @@ void TfrmKalviraMain::FormShow() {
   tray_.SetHint(Q(main_texts::kTrayHint));
   tray_.Refresh();
   LoadBackgroundLogo();
-  if (settings_.ReadConfigValue(settings::kCheckForUpdate) == settings::kOn)
-    CheckForProgramUpdate();
+  if (settings_.ReadConfigValue(settings::kCheckForUpdate) == settings::kOn &&
+      CheckForProgramUpdate()) {
+    return;
+  }
   if (settings_.ReadConfigValue(settings::kOnlineChat) == settings::kOn) {
     StartOnlineChat();
   } else {
@@ -258,11 +273,57 @@ void TfrmKalviraMain::Label1Click() {
 void TfrmKalviraMain::FirstRunScan() {}
 void TfrmKalviraMain::SearchNewMusic() {}
 
-// The online services fill these in.
-void TfrmKalviraMain::CheckForProgramUpdate() {}
-void TfrmKalviraMain::StartOnlineChat() {}
-void TfrmKalviraMain::lblMessageClick() {}
-void TfrmKalviraMain::btnMessageSendClick() {}
-void TfrmKalviraMain::btnManagersClick() {}
+bool TfrmKalviraMain::CheckForProgramUpdate() {
+  return ::kalvira::CheckForProgramUpdate(service_, settings_, *message_box_, *shell_, terminate_);
+}
+
+// The first fetch comes one interval after the start, not at once.
+void TfrmKalviraMain::StartOnlineChat() {
+  tmrOnlineChat_.start();
+}
+
+void TfrmKalviraMain::FetchChatMessages() {
+  ui::THtmlLabel* room = windows_.frmChat != nullptr ? &windows_.frmChat->lblHTMLLAber() : nullptr;
+  auto switch_off = [&] {
+    tmrOnlineChat_.stop();
+    form_->btnMessageSend->setEnabled(false);
+    form_->btnManagers->setEnabled(false);
+  };
+  ChatFetch fetch;
+  try {
+    fetch = ::kalvira::FetchChatMessages(service_, settings_);
+  } catch (...) {
+    // Only the log entry of a failed fetch can throw (a refused write): the feed is off
+    // all the same, so the report is shown once and not at every tick.
+    switch_off();
+    form_->lblMessage->Clear();
+    if (room != nullptr) room->Clear();
+    throw;
+  }
+  if (fetch.failed) switch_off();
+  form_->lblMessage->Clear();
+  if (room != nullptr) room->Clear();
+  for (const std::string& line : fetch.lines) {
+    const QString text = QString::fromStdString(line);
+    form_->lblMessage->Append(text);
+    if (room != nullptr) room->Append(text);
+  }
+}
+
+void TfrmKalviraMain::SendChatMessage(const std::string& user, const std::string& message) {
+  ::kalvira::SendChatMessage(service_, settings_, user, message);
+}
+
+void TfrmKalviraMain::lblMessageClick() {
+  if (windows_.frmChat != nullptr) windows_.frmChat->ShowRoom();
+}
+
+void TfrmKalviraMain::btnMessageSendClick() {
+  if (windows_.frmMessageSend != nullptr) windows_.frmMessageSend->exec();
+}
+
+void TfrmKalviraMain::btnManagersClick() {
+  if (windows_.frmZamraStore != nullptr) windows_.frmZamraStore->exec();
+}
 
 }  // namespace kalvira

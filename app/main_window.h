@@ -13,10 +13,12 @@
 #pragma once
 
 #include <QMenu>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "online/service_database.h"
 #include "platform/desktop_services.h"
 #include "radio/radio_core.h"
 #include "radio/settings_files.h"
@@ -32,11 +34,21 @@ class TfrmKalviraMain;
 namespace kalvira {
 
 class SoundDevice;
+class TfrmAddonsUtil;
+class TfrmAuthorize;
+class TfrmChat;
 class TfrmFilename;
+class TfrmMessageSend;
+class TfrmZamraStore;
 
 // The program's other windows, created after the main window in the table's order.
 struct TProgramWindows {
   TfrmFilename* frmFilename = nullptr;
+  TfrmMessageSend* frmMessageSend = nullptr;
+  TfrmZamraStore* frmZamraStore = nullptr;
+  TfrmAuthorize* frmAuthorize = nullptr;
+  TfrmAddonsUtil* frmAddonsUtil = nullptr;
+  TfrmChat* frmChat = nullptr;
 };
 
 class TfrmKalviraMain : public ui::TSkinnedForm {
@@ -77,6 +89,16 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   QMenu& VoteMenu() { return vote_menu_; }
   Ui::TfrmKalviraMain& Form() { return *form_; }
 
+  // The service database: dbfncn with dfqup and dnvjhe, configured by FormCreate.
+  TServiceDatabase& Service() { return service_; }
+  // tmrOnlineChat: 25 s, enabled by the start sequence when OnlineChat is "1".
+  QTimer& tmrOnlineChat() { return tmrOnlineChat_; }
+  // One tick of the chat feed: both labels get the newest messages; a failure switches
+  // the feed, the message button and the cabinet button off for the run.
+  void FetchChatMessages();
+  // Stores one message; a failure is logged only.
+  void SendChatMessage(const std::string& user, const std::string& message);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
@@ -93,10 +115,11 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   void BuildMenus();
   void ConnectCommands();
 
-  // Filled in by the music search and the online services.
+  // Filled in by the music search.
   void FirstRunScan();
   void SearchNewMusic();
-  void CheckForProgramUpdate();
+  // The online services. CheckForProgramUpdate returns true when it ended the process.
+  bool CheckForProgramUpdate();
   void StartOnlineChat();
   void lblMessageClick();
   void btnMessageSendClick();
@@ -120,6 +143,8 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   QMenu vote_menu_;     // spSkinPopupMenu2
   std::function<void(int)> terminate_;
   std::unique_ptr<TRadioCore> radio_;
+  TServiceDatabase service_;
+  QTimer tmrOnlineChat_;
   TProgramWindows windows_;
   bool started_ = false;
 };

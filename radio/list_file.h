@@ -23,8 +23,9 @@
 
 namespace kalvira {
 
-// A list file read into memory: the decoded lines are found on demand, so drawing one
-// entry of a long list costs little more than reading the file.
+// A list file read into memory. Lines are counted when it is read and found again on
+// demand, with no table of lines: drawing one entry of a collection's list costs one read
+// and two scans of the bytes, and no allocation that grows with the list.
 class TListFile {
  public:
   // The content of the file at `path`, or nothing when it is missing or cannot be read.
@@ -32,8 +33,9 @@ class TListFile {
   // The list in `bytes`, the whole content of a list file.
   static TListFile Parse(std::string bytes);
 
-  std::size_t Count() const { return lines_.size(); }
-  // Entry `index` (< Count()) as UTF-8.
+  std::size_t Count() const { return count_; }
+  // Entry `index` (< Count(); std::out_of_range otherwise) as UTF-8. Scans the bytes up to
+  // that line: for every entry use Entries().
   std::string Entry(std::size_t index) const;
   // Every entry, in file order.
   std::vector<std::string> Entries() const;
@@ -43,10 +45,16 @@ class TListFile {
 
   TListFile(std::string bytes, Encoding encoding, std::size_t start);
 
+  // Calls visit(first, last) with the byte range of every line in bytes_ (line breaks
+  // excluded), in order, until it returns false.
+  template <typename Visit>
+  void ForEachLine(Visit visit) const;
+  std::string Decode(std::size_t first, std::size_t last) const;
+
   std::string bytes_;
   Encoding encoding_ = Encoding::kCp1251;
-  // Byte ranges [first, second) of every line in bytes_, line breaks excluded.
-  std::vector<std::pair<std::size_t, std::size_t>> lines_;
+  std::size_t start_ = 0;  // after the byte-order mark
+  std::size_t count_ = 0;
 };
 
 // The bytes of a list file holding `entries` (see the top of this file).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -59,6 +60,39 @@ TEST(ListFileTest, ReadsEveryEncodingAndLineEnd) {
     const TListFile list = TListFile::Parse(c.bytes);
     EXPECT_EQ(list.Count(), c.expected.size());
     EXPECT_EQ(list.Entries(), c.expected);
+    for (std::size_t i = 0; i < c.expected.size(); ++i) EXPECT_EQ(list.Entry(i), c.expected[i]);
+  }
+}
+
+// Long lists are counted and searched in blocks of bytes: every mix of line ends, also
+// a CR LF torn across two blocks, must give the lines a byte-by-byte reading gives.
+TEST(ListFileTest, LongListsAgreeWithAByteByByteReading) {
+  std::mt19937 random(2024);
+  const char* const breaks[] = {"\r\n", "\n", "\r", "\n\r", "\r\n\r\n", "\r\n\n"};
+  for (int round = 0; round < 20; ++round) {
+    std::string bytes;
+    std::vector<std::string> expected;
+    const int lines = 200 + static_cast<int>(random() % 300);
+    for (int i = 0; i < lines; ++i) {
+      // Never empty: an empty line after a CR would merge its LF into a CR LF.
+      std::string line(1 + random() % 40, 'x');
+      for (char& c : line) c = static_cast<char>('a' + random() % 26);
+      bytes += line;
+      const std::string end = breaks[random() % 6];
+      bytes += end;
+      expected.push_back(line);
+      if (end.size() > 2 || end == "\n\r") expected.push_back("");
+    }
+    if (round % 2 == 1) {  // no final break
+      bytes += "tail";
+      expected.push_back("tail");
+    }
+    const TListFile list = TListFile::Parse(bytes);
+    ASSERT_EQ(list.Count(), expected.size()) << round;
+    EXPECT_EQ(list.Entries(), expected) << round;
+    for (std::size_t i = 0; i < expected.size(); i += 7) ASSERT_EQ(list.Entry(i), expected[i]);
+    EXPECT_EQ(list.Entry(expected.size() - 1), expected.back());
+    EXPECT_THROW(list.Entry(expected.size()), std::out_of_range);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -263,6 +264,62 @@ TEST_F(RadioCoreTest, SkipStartsOneNewTrackOfTheStation) {
   // The skipped run's notice starts nothing: the next start is the end of the new track.
   ASSERT_TRUE(PumpUntil([&] { return starts_.size() >= 3; }));
   EXPECT_GE(starts_[2].at - starts_[1].at, std::chrono::milliseconds(1000));
+}
+
+// A jingle that is not an MP3 fails its run like any file; the music starts after it.
+TEST_F(RadioCoreTest, AJingleThatIsNoMp3LeadsToTheMusic) {
+  const std::string track = folder_.MakeTrack("a.mp3", 1.0);
+  folder_.WriteList("rallfm.lfm", {track});
+  std::filesystem::create_directories(folder_.File("templates"));
+  testing::WriteFileBytes(folder_.File("templates/jingle.mp3"), "<html>not a sound</html>\n");
+  WriteProfileString(folder_.File("config.ini"), settings::kConfigSection, settings::kStartJingle,
+                     "jingle.mp3");
+  auto core = MakeCore(std::chrono::milliseconds(0));
+  core->SetCurrentStation("ALLFM");
+  core->StartJingle();
+  ASSERT_TRUE(PumpUntil([&] { return core->CurrentFile() == track; }));
+  ASSERT_TRUE(PumpUntil([&] { return core->State() == TRadioCore::PlayState::kPlaying; }));
+}
+
+// Whatever a list holds, a draw ends in a track or in a log entry, and the list file is
+// left as it was.
+TEST_F(RadioCoreTest, BrokenListsNeitherCrashNorChange) {
+  const std::string track = folder_.MakeTrack("a.mp3", 1.0);
+  std::string garbage;
+  std::mt19937 random(7);
+  for (int i = 0; i < 64 * 1024; ++i) garbage += static_cast<char>(random() % 256);
+  std::string huge;  // about 100 MB of entries, every one the real track
+  const std::string line = track + "\r\n";
+  huge.reserve(100 * 1024 * 1024 + line.size());
+  while (huge.size() < 100 * 1024 * 1024) huge += line;
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool plays;
+  } cases[] = {
+      {"random bytes", garbage, false},
+      {"NUL bytes in the entries", std::string("/mu\0sic/a.mp3\r\n/b\0\0.mp3\r\nlast\r\n", 31),
+       false},
+      {"one line of 4 MB", std::string(4 * 1024 * 1024, 'x') + "\r\nlast\r\n", false},
+      {"100 MB of entries", huge, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(folder_.File("config.ini"));
+    testing::WriteFileBytes(folder_.File("rallfm.lfm"), c.bytes);
+    auto core = MakeCore(std::chrono::milliseconds(0));
+    core->SetCurrentStation("ALLFM");
+    EXPECT_NO_THROW(core->PlayRandomTrack());
+    EXPECT_EQ(core->Starts(), c.plays ? 1u : 0u);
+    if (c.plays) {
+      EXPECT_EQ(core->CurrentFile(), track);
+    } else {
+      const std::vector<std::string> log = folder_.LogMessages();
+      ASSERT_EQ(log.size(), 1u);
+      EXPECT_EQ(log[0].rfind("К сожалению файл '", 0), 0u) << log[0].substr(0, 80);
+    }
+    EXPECT_TRUE(testing::ReadFileBytes(folder_.File("rallfm.lfm")) == c.bytes);
+  }
 }
 
 // The real reader, but every file is protected: opening it raises "File is protected".

@@ -14,13 +14,18 @@
 
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
+#include "app/online_windows.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/hint.h"
 #include "ui/html_label.h"
 #include "ui/image_list.h"
+#include "ui/qt_beeper.h"
+#include "ui_addons_util_form.h"
 #include "ui_filename_form.h"
 #include "ui_main_window.h"
+#include "ui_message_send_form.h"
+#include "ui_zamra_store_form.h"
 
 namespace {
 
@@ -35,8 +40,8 @@ void Settle(int ms = 400) {
 }
 
 // The screen's pixels of `area` (in screen coordinates), saved as OUT_DIR/name.png.
-void Grab(const QRect& area, const QString& name) {
-  Settle();
+void Grab(const QRect& area, const QString& name, int settle_ms = 400) {
+  Settle(settle_ms);
   const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
                                                                        area.width(), area.height());
   const QString path = out_dir + "/" + name + ".png";
@@ -85,8 +90,11 @@ int main(int argc, char** argv) {
   kalvira::TfrmFilename filename(main_window.Shell(), [] {
     return std::string("/home/listener/Музыка/Кино/Группа крови.mp3");
   });
+  kalvira::ui::TQtBeeper beeper;
+  kalvira::TOnlineWindows online(main_window, beeper);
   kalvira::TProgramWindows windows;
   windows.frmFilename = &filename;
+  online.AddTo(windows);
   main_window.AttachWindows(windows);
   main_window.Start();
   Ui::TfrmKalviraMain& f = main_window.Form();
@@ -104,8 +112,8 @@ int main(int argc, char** argv) {
 
   main_window.Alert().SetText("<b>ALLFM</b> - Кино<br>7");
   main_window.Alert().Show();
-  Settle(100);
-  Grab(main_window.Alert().frameGeometry(), "alert");
+  // The pop-up hides itself 500 ms after it shows: grab it well before that.
+  Grab(main_window.Alert().frameGeometry(), "alert", 150);
 
   QWidget* hinted = f.spSkinButton2;
   QToolTip::showText(hinted->mapToGlobal(hinted->rect().center()),
@@ -143,6 +151,42 @@ int main(int argc, char** argv) {
     main_window.MessageBox().Show(error);
   });
   GrabModal("filename", [&] { filename.exec(); });
+
+  // The online windows, filled as a listener meets them (no service is asked).
+  kalvira::ui::THtmlLabel& room = online.frmChat.lblHTMLLAber();
+  for (const QString& line : f.lblMessage->Lines()) room.Append(line);
+  room.Append(QString::fromUtf8("Гость: <img src=x> <script>alert(1)</script> &amp;<br>"));
+  online.frmChat.ShowRoom();
+  GrabWidget(&online.frmChat, "chat");
+  online.frmChat.hide();
+
+  online.frmMessageSend.Form().editNick->setText("listener@example.org");
+  online.frmMessageSend.Form().editMessage->setText(QString::fromUtf8("Поставьте Кино!"));
+  GrabModal("message-send", [&] { online.frmMessageSend.exec(); });
+  online.frmMessageSend.Logic().Send("listener@example.org", "x");
+  online.frmMessageSend.tmrMessageTime().stop();
+  online.frmMessageSend.tmrMessageTimeTimer();
+  GrabModal("message-send-wait", [&] { online.frmMessageSend.exec(); });
+
+  GrabModal("zamra-store", [&] { online.frmZamraStore.exec(); });
+  online.frmZamraStore.EnableCabinetButtons();
+  online.frmAddonsUtil.SetItems(
+      {{"Эквалайзер", "120 Kb", "1.0", "https://example.org/eq.zip"},
+       {"Ночная тема оформления", "48 Kb", "2.1", "https://example.org/night.zip"},
+       {"<b>Подкасты</b>", "1024 Kb", "0.9 beta", "https://example.org/podcasts.zip"}});
+  online.frmAddonsUtil.Form().lvPlugins->selectRow(1);
+  GrabModal("addons-util", [&] { online.frmAddonsUtil.exec(); });
+  // The login window asks the settings for remembered values when shown: the first use
+  // warns about them, and that box comes first.
+  GrabModal("authorize-warning", [&] {
+    QTimer::singleShot(1200, [] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        Grab(modal->frameGeometry(), "authorize");
+        modal->close();
+      }
+    });
+    online.frmAuthorize.exec();
+  });
 
   return failures == 0 ? 0 : 1;
 }
