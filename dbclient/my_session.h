@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/service_url.h"
@@ -198,7 +199,6 @@ class TMySqlSession {
   std::uint16_t ServerCapabilities() const { return server_capabilities_; }
   std::uint8_t ServerCharset() const { return server_charset_; }
   std::uint16_t ServerStatus() const { return server_status_; }
-  void SetServerStatus(std::uint16_t status) { server_status_ = status; }
   const std::string& ServerVersion() const { return server_version_; }
   std::uint32_t ThreadId() const { return thread_id_; }
   const std::string& HostInfo() const { return host_info_; }
@@ -210,11 +210,17 @@ class TMySqlSession {
   const std::string& Info() const { return info_; }
   std::uint64_t ExtraInfo() const { return extra_info_; }
   ResultState State() const { return state_; }
-  void SetState(ResultState state) { state_ = state; }
+  // After a failure while a result was read: the session takes commands again.
+  void AbandonResult() { state_ = ResultState::kReady; }
   TMySqlNet* Net() { return net_.get(); }
 
-  int last_errno = 0;
-  std::string last_error;
+  // The call table's last error: 0 and empty after a call that succeeded.
+  int LastErrno() const { return last_errno_; }
+  const std::string& LastErrorText() const { return last_error_; }
+  void SetLastError(int code, std::string text) {
+    last_errno_ = code;
+    last_error_ = std::move(text);
+  }
 
  private:
   void ReadGreeting();
@@ -255,6 +261,8 @@ class TMySqlSession {
   std::vector<TMySqlFieldInfo> fields_;
   bool has_fields_ = false;
   bool closed_ = false;
+  int last_errno_ = 0;
+  std::string last_error_;
 };
 
 }  // namespace kalvira
