@@ -10,6 +10,8 @@
 #include "app/online_windows.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
+#include "ui/forms/genre_list_form.h"
+#include "ui/forms/search_dialog.h"
 #include "ui/image_list.h"
 #include "ui/qt_beeper.h"
 
@@ -22,13 +24,16 @@ int main(int argc, char** argv) {
 
   kalvira::TfrmKalviraMain frmKalviraMain({});
   kalvira::SetErrorReportBox(&frmKalviraMain.MessageBox());
-  // frmSearchDialog and frmMP3ID3TagByGenreGenerateList come here, with the music search.
+  kalvira::TfrmSearchDialog frmSearchDialog;
+  kalvira::TfrmMP3ID3TagByGenreGenerateList frmMP3ID3TagByGenreGenerateList;
   kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
                                     [&] { return frmKalviraMain.Radio().CurrentFile(); });
   kalvira::ui::TQtBeeper beeper;
   kalvira::TOnlineWindows online(frmKalviraMain, beeper);
 
   kalvira::TProgramWindows windows;
+  windows.frmSearchDialog = &frmSearchDialog;
+  windows.frmMP3ID3TagByGenreGenerateList = &frmMP3ID3TagByGenreGenerateList;
   windows.frmFilename = &frmFilename;
   online.AddTo(windows);
   frmKalviraMain.AttachWindows(windows);

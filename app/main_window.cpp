@@ -23,6 +23,7 @@
 #include "ui/forms/message_send_form.h"
 #include "ui/forms/zamra_store_form.h"
 #include "ui/image_list.h"
+#include "ui/qt_beeper.h"
 #include "ui/skin.h"
 #include "ui/skin_codec.h"
 #include "ui_main_window.h"
@@ -78,6 +79,12 @@ TfrmKalviraMain::TfrmKalviraMain(Options options)
   radio_options.start_wait = options.start_wait;
   radio_ = std::make_unique<TRadioCore>(program_dir_, settings_, alert_, *message_box_,
                                         std::move(radio_options));
+  if (options.beeper == nullptr) own_beeper_ = std::make_unique<ui::TQtBeeper>();
+  TMusicScan::Options scan_options;
+  scan_options.drives = std::move(options.drives);
+  scan_ = std::make_unique<TMusicScan>(program_dir_, settings_,
+                                       options.beeper != nullptr ? *options.beeper : *own_beeper_,
+                                       *message_box_, scan_windows_, std::move(scan_options));
   BuildMenus();
   ConnectCommands();
   tmrOnlineChat_.setObjectName("tmrOnlineChat");
@@ -90,6 +97,11 @@ TfrmKalviraMain::TfrmKalviraMain(Options options)
 }
 
 TfrmKalviraMain::~TfrmKalviraMain() = default;
+
+void TfrmKalviraMain::AttachWindows(const TProgramWindows& windows) {
+  windows_ = windows;
+  scan_windows_.SetWindows(windows.frmSearchDialog, windows.frmMP3ID3TagByGenreGenerateList);
+}
 
 void TfrmKalviraMain::BuildMenus() {
   station_menu_.setObjectName("spSkinPopupMenu1");
@@ -155,7 +167,9 @@ void TfrmKalviraMain::FormShow() {
   if (!caption.empty()) SetCaption(QString::fromStdString(caption));
   const std::string sender = settings_.ReadConfigValue(settings::kSenderCaption);
   if (!sender.empty()) form_->gpbIdent->setTitle(QString::fromStdString(sender));
-  if (!std::filesystem::exists(ListFilePath(program_dir_, "rallfm.lfm"))) FirstRunScan();
+  // A scan whose lists cannot be saved is reported, and the start goes on without them.
+  if (!std::filesystem::exists(ListFilePath(program_dir_, "rallfm.lfm")))
+    Guarded([this] { FirstRunScan(); })();
   radio_->SetCurrentStation(stations::kAllFm);
   radio_->StartJingle();
   tray_.SetHint(Q(main_texts::kTrayHint));
@@ -269,9 +283,15 @@ void TfrmKalviraMain::Label1Click() {
   shell_->OpenUrl(std::string(main_texts::kSiteAddress));
 }
 
-// The music search fills these in.
-void TfrmKalviraMain::FirstRunScan() {}
-void TfrmKalviraMain::SearchNewMusic() {}
+// The first start's scan: rallfm.lfm is missing.
+void TfrmKalviraMain::FirstRunScan() {
+  scan_->Run(ScanKind::kFirstRun);
+}
+
+// Refused (nothing happens) while a scan runs: its pumping lets the button be pressed.
+void TfrmKalviraMain::SearchNewMusic() {
+  scan_->Run(ScanKind::kSearch);
+}
 
 bool TfrmKalviraMain::CheckForProgramUpdate() {
   return ::kalvira::CheckForProgramUpdate(service_, settings_, *message_box_, *shell_, terminate_);

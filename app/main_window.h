@@ -22,7 +22,9 @@
 #include "platform/desktop_services.h"
 #include "radio/radio_core.h"
 #include "radio/settings_files.h"
+#include "scan/music_scan.h"
 #include "ui/alert_window.h"
+#include "ui/forms/scan_windows.h"
 #include "ui/message_box.h"
 #include "ui/skinned_form.h"
 #include "ui/tray_icon.h"
@@ -38,11 +40,15 @@ class TfrmAddonsUtil;
 class TfrmAuthorize;
 class TfrmChat;
 class TfrmFilename;
+class TfrmSearchDialog;
+class TfrmMP3ID3TagByGenreGenerateList;
 class TfrmMessageSend;
 class TfrmZamraStore;
 
 // The program's other windows, created after the main window in the table's order.
 struct TProgramWindows {
+  TfrmSearchDialog* frmSearchDialog = nullptr;
+  TfrmMP3ID3TagByGenreGenerateList* frmMP3ID3TagByGenreGenerateList = nullptr;
   TfrmFilename* frmFilename = nullptr;
   TfrmMessageSend* frmMessageSend = nullptr;
   TfrmZamraStore* frmZamraStore = nullptr;
@@ -62,13 +68,17 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
     IMessageBox* message_box = nullptr;   // msgDialogFull when null
     std::function<void(int)> terminate;   // ends the process at once (std::_Exit)
     std::chrono::milliseconds start_wait{300};
+    IBeeper* beeper = nullptr;  // the desktop's bell when null
+    // The drives the music scan searches; SystemDrives() (KALVIRA_DRIVES or the mount
+    // table) when empty.
+    std::optional<std::vector<TDrive>> drives;
   };
 
   // FormCreate.
   explicit TfrmKalviraMain(Options options);
   ~TfrmKalviraMain() override;
 
-  void AttachWindows(const TProgramWindows& windows) { windows_ = windows; }
+  void AttachWindows(const TProgramWindows& windows);
 
   // FormShow, the start sequence, then the window is shown.
   void Start();
@@ -79,6 +89,7 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   void HideToTray();
 
   TRadioCore& Radio() { return *radio_; }
+  TMusicScan& MusicScan() { return *scan_; }
   const TSettingsFiles& Settings() const { return settings_; }
   const std::string& ProgramDir() const { return program_dir_; }
   IMessageBox& MessageBox() { return *message_box_; }
@@ -115,7 +126,7 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   void BuildMenus();
   void ConnectCommands();
 
-  // Filled in by the music search.
+  // The music scan: the start's and the search button's.
   void FirstRunScan();
   void SearchNewMusic();
   // The online services. CheckForProgramUpdate returns true when it ended the process.
@@ -143,6 +154,9 @@ class TfrmKalviraMain : public ui::TSkinnedForm {
   QMenu vote_menu_;     // spSkinPopupMenu2
   std::function<void(int)> terminate_;
   std::unique_ptr<TRadioCore> radio_;
+  std::unique_ptr<IBeeper> own_beeper_;
+  TScanWindows scan_windows_;
+  std::unique_ptr<TMusicScan> scan_;
   TServiceDatabase service_;
   QTimer tmrOnlineChat_;
   TProgramWindows windows_;

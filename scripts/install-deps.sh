@@ -13,6 +13,8 @@ packages=(
   libasound2-dev libjack-jackd2-dev
   # test peers
   mariadb-server mariadb-client lame sox libsox-fmt-mp3 mpg123 xvfb
+  # tag writers the scan tests tag real files with
+  id3v2 eyed3
   # the desktop: the fonts the windows are measured in, a session bus for its tests
   fonts-crosextra-carlito fonts-wine dbus
 )

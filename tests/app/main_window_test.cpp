@@ -48,6 +48,7 @@ class MainWindowTest : public ::testing::Test {
     options.shell = &shell_;
     options.message_box = &box_;
     options.terminate = [this](int code) { exit_codes_.push_back(code); };
+    options.drives = std::vector<TDrive>{};  // a first-run scan searches nothing
     return std::make_unique<TfrmKalviraMain>(std::move(options));
   }
 

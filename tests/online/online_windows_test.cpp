@@ -81,6 +81,7 @@ class OnlineWindowsTest : public testing::ServiceTest {
     options.shell = &shell_;
     options.message_box = &box_;
     options.terminate = [this](int code) { exit_codes_.push_back(code); };
+    options.drives = std::vector<TDrive>{};  // a first-run scan searches nothing
     window_ = std::make_unique<TfrmKalviraMain>(std::move(options));
     online_ = std::make_unique<TOnlineWindows>(*window_, beeper_);
     TProgramWindows windows;

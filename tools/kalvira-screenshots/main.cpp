@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -17,14 +18,18 @@
 #include "app/online_windows.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
+#include "ui/forms/genre_list_form.h"
+#include "ui/forms/search_dialog.h"
 #include "ui/hint.h"
 #include "ui/html_label.h"
 #include "ui/image_list.h"
 #include "ui/qt_beeper.h"
 #include "ui_addons_util_form.h"
 #include "ui_filename_form.h"
+#include "ui_genre_list_form.h"
 #include "ui_main_window.h"
 #include "ui_message_send_form.h"
+#include "ui_search_dialog.h"
 #include "ui_zamra_store_form.h"
 
 namespace {
@@ -86,13 +91,20 @@ int main(int argc, char** argv) {
   out_dir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out_dir);
 
+  // The first start's music scan searches nothing here: the pictures are of the windows,
+  // not of this machine's music.
+  if (std::getenv(kalvira::kDrivesVariable) == nullptr) setenv(kalvira::kDrivesVariable, "", 1);
   kalvira::TfrmKalviraMain main_window({});
+  kalvira::TfrmSearchDialog search_dialog;
+  kalvira::TfrmMP3ID3TagByGenreGenerateList genre_list;
   kalvira::TfrmFilename filename(main_window.Shell(), [] {
     return std::string("/home/listener/Музыка/Кино/Группа крови.mp3");
   });
   kalvira::ui::TQtBeeper beeper;
   kalvira::TOnlineWindows online(main_window, beeper);
   kalvira::TProgramWindows windows;
+  windows.frmSearchDialog = &search_dialog;
+  windows.frmMP3ID3TagByGenreGenerateList = &genre_list;
   windows.frmFilename = &filename;
   online.AddTo(windows);
   main_window.AttachWindows(windows);
@@ -151,6 +163,20 @@ int main(int argc, char** argv) {
     main_window.MessageBox().Show(error);
   });
   GrabModal("filename", [&] { filename.exec(); });
+
+  // The music scan's windows as a search shows them midway.
+  search_dialog.Form().Label3->setText("Поиск новой музыки...");
+  search_dialog.Form().bprStatus->setText("1287");
+  search_dialog.tmrVisible().stop();
+  search_dialog.Form().lblVC->setVisible(true);
+  search_dialog.show();
+  GrabWidget(&search_dialog, "search-dialog");
+  search_dialog.hide();
+  genre_list.Form().pb->SetMaxValue(1287);
+  genre_list.Form().pb->SetValue(540);
+  genre_list.show();
+  GrabWidget(&genre_list, "genre-list");
+  genre_list.hide();
 
   // The online windows, filled as a listener meets them (no service is asked).
   kalvira::ui::THtmlLabel& room = online.frmChat.lblHTMLLAber();
