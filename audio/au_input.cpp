@@ -125,6 +125,13 @@ void TAuInput::EndRun() {
   EndRunCore();
 }
 
+void TAuInput::EndUnstartedRun() {
+  // Under DataLock, so no other run can begin between the check and the reset.
+  AuRecursiveLock lock(data_lock_);
+  if (Busy()) return;
+  EndUnstartedRunCore();
+}
+
 bool TAuInput::ReadPrefetched(const std::uint8_t*& data, std::uint32_t& bytes) {
   if (prefetch_end_ == 0) return false;
   bytes = std::min(bytes, prefetch_end_ - prefetch_start_);
@@ -183,6 +190,11 @@ std::uint32_t TAuInput::ReadFully(void* dest, std::uint32_t size, bool& eof) {
 
 TAuStreamedInput::TAuStreamedInput() = default;
 TAuStreamedInput::~TAuStreamedInput() = default;
+
+void TAuStreamedInput::EndUnstartedRunCore() {
+  SetStartSample(0);
+  SetEndSample(-1);
+}
 
 void TAuStreamedInput::SetStream(TAuStream* stream) {
   SetStreamFields(stream);
@@ -400,6 +412,11 @@ void TAuFileIn::ForgetRun() {
   SetStartSample(0);
   SetEndSample(-1);
   SetBusy(false);
+}
+
+void TAuFileIn::EndUnstartedRunCore() {
+  TAuStreamedInput::EndUnstartedRunCore();
+  CloseFile();
 }
 
 void TAuFileIn::EndRunCore() {

@@ -97,6 +97,12 @@ class TAuInput {
   // BeginRun that succeeded.
   void BeginRun();
   void EndRun();
+  // The end of a run that failed before its BeginRun (the output's Teardown after a
+  // failed Setup): the input is left as a finished run leaves it, its file closed and its
+  // sample range back to the whole data, since the range applies to one run only. An
+  // input that another run is using (Busy) is left alone: its file and range are that
+  // run's.
+  void EndUnstartedRun();
 
   // Hands out a pointer to at most `bytes` bytes held by the input and sets `bytes` to
   // their number; the pointer stays valid until the next call on the input. 0 bytes (and
@@ -132,6 +138,8 @@ class TAuInput {
   // Worker thread, under DataLock.
   virtual void BeginRunCore() = 0;
   virtual void EndRunCore() = 0;
+  // Worker thread, under DataLock, the input not busy. Nothing to undo by default.
+  virtual void EndUnstartedRunCore() {}
   virtual void ReadCore(const std::uint8_t*& data, std::uint32_t& bytes) = 0;
 
   // Tells the outputs that use this input that it is going away. Idempotent; the
@@ -196,6 +204,7 @@ class TAuStreamedInput : public TAuInput {
   void ReadOnce(const std::uint8_t*& data, std::uint32_t& bytes) REQUIRES(data_lock_);
   // Starts the next pass of a looping input at StartSample.
   void RestartLoop() REQUIRES(data_lock_);
+  void EndUnstartedRunCore() override;
   void SetStreamFields(TAuStream* stream) {
     stream_.store(stream);
     stream_assigned_.store(stream != nullptr);
@@ -248,6 +257,7 @@ class TAuFileIn : public TAuStreamedInput {
 
   void BeginRunCore() override;
   void EndRunCore() override;
+  void EndUnstartedRunCore() override;
   void CheckReadable() override;
 
   // Only inside OpenFileCore (OpenLock held): the supplied stream, or a TAuFileStream over

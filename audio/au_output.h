@@ -15,7 +15,8 @@
 //                    false. A Step that waits may end its wait early when StopPending()
 //                    or PausePending() becomes true.
 //   Teardown()       worker thread: releases the device and finishes the input
-//                    (Input()->EndRun() when its BeginRun succeeded).
+//                    (Input()->EndRun() when its BeginRun succeeded, otherwise
+//                    Input()->EndUnstartedRun()).
 //   Pause()/Resume() user-interface thread; an override calls TAuOutput::Pause() first and
 //                    TAuOutput::Resume() last.
 // The most-derived destructor must call Shutdown() first, so that the worker never calls
@@ -72,7 +73,15 @@ class TAuThread {
   // True on this worker thread.
   bool IsCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
 
-  // Engine-internal (the output and the dispatcher).
+  // True when the worker is idle and no run has been handed to it.
+  bool IdleWithoutRun() const EXCLUDES(mu_);
+
+ private:
+  // The run control below belongs to the engine: the output drives it, the dispatcher
+  // waits on it.
+  friend class TAuOutput;
+  friend class TEventHandler;
+
   // Hands a run to the worker: sets the owner's Busy, clears StopRequested,
   // PauseRequested, Paused and PauseAckEvent, and sets WakeEvent, all under the state lock.
   void StartRun() EXCLUDES(mu_);
@@ -91,14 +100,11 @@ class TAuThread {
   // Dispatcher: waits until the worker is idle with no run handed over, then clears the
   // owner's Busy. Returns false if the worker is terminating.
   bool WaitIdleAndClearBusy() EXCLUDES(mu_);
-  // True when the worker is idle and no run has been handed to it.
-  bool IdleWithoutRun() const EXCLUDES(mu_);
   void Terminate() EXCLUDES(mu_);
   void Join();
   // Worker: the pause wait (returns at once when a stop is pending).
   void PauseWait() EXCLUDES(mu_);
 
- private:
   void Execute();
   // Returns false when told to terminate.
   bool IdleWait() EXCLUDES(mu_);

@@ -244,6 +244,9 @@ void TDXAudioOut::Teardown() {
   if (run_input_ != nullptr) {
     TAuInput* input = std::exchange(run_input_, nullptr);
     input->EndRun();
+  } else if (TAuInput* input = Input()) {
+    // Setup failed before the input's start; the run still ends for the input.
+    input->EndUnstartedRun();
   }
   released_ = true;
 }

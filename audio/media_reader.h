@@ -58,6 +58,23 @@ struct MediaFormat {
 inline constexpr std::int64_t kMediaTicksPerSecond = 10'000'000;
 
 // Names of the descriptive attributes (the platform's names; text values).
+//
+// What the MP3 reader puts in them:
+// - Sources: the ID3v2 tag (2.2, 2.3, 2.4) first; the ID3v1 tag fills only the
+//   attributes the ID3v2 tag lacks or leaves empty. APE tags are not read. An attribute
+//   with an empty value is absent.
+// - 8-bit text: ID3v1 fields and ID3v2 frames marked ISO-8859-1 are read as
+//   Windows-1251, as the platform reads them on a Russian system, so collections tagged
+//   there show Cyrillic. ID3v2 frames in UTF-16 or UTF-8 are read as they say. An 8-bit
+//   field ends at its first zero byte; ID3v1 fields also lose the blanks around them.
+// - Genre: numeric references become the ID3v1 genre names ("13", "(13)" → "Pop"),
+//   "(RX)" → "Remix", "(CR)" → "Cover"; a text beside references is the more precise
+//   name and wins ("(13)Euro" → "Euro"); several genres (ID3v2.3 "(17)(13)", ID3v2.4
+//   lists) are joined by one blank ("Rock Pop"), each name once. An ID3v1 genre byte
+//   is its name; 255 (none) leaves the attribute absent.
+// - Year: an ID3v2.4 recording time keeps its year ("2001-05-03T10:00" → "2001"); other
+//   texts stay as written.
+// - Track: the frame's text as written ("3/12"); the ID3v1.1 track byte in decimal.
 namespace media_attribute {
 inline constexpr std::string_view kAuthor = "Author";  // lead performer
 inline constexpr std::string_view kTitle = "Title";

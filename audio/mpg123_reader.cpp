@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "audio/media_reader.h"
+#include "audio/mpeg_frame.h"
 #include "base/cp1251.h"
 #include "base/text.h"
 
@@ -295,12 +296,8 @@ class Mpg123Reader final : public MediaReader {
       return false;
     }
     native_ = format;
-    // Without an info frame mpg123's length is a guess from the first frames' bit rate,
-    // which for VBR can be half the real length or less. Such a length counts as unknown:
-    // the input would otherwise end the run where the guess ends.
-    const off_t samples = HasInfoFrame() ? mpg123_length(handle_) : 0;
-    duration_ = samples > 0 ? (static_cast<std::int64_t>(samples) * kMediaTicksPerSecond +
-                               native_.sample_rate / 2) /
+    const std::int64_t samples = StreamSamples();
+    duration_ = samples > 0 ? (samples * kMediaTicksPerSecond + native_.sample_rate / 2) /
                                   native_.sample_rate
                             : 0;
     attributes_ = ReadAttributes(source);
@@ -451,6 +448,21 @@ class Mpg123Reader final : public MediaReader {
     *format = {static_cast<std::uint32_t>(channels), static_cast<std::uint32_t>(rate),
                static_cast<std::uint32_t>(mpg123_encsize(encoding) * 8)};
     return true;
+  }
+
+  // The stream's length in samples per channel; 0 when it cannot be known. An info
+  // frame records it. Without one, mpg123's own length is a guess from the first frames'
+  // bit rate, which for VBR can be half the real length or less (and a length that falls
+  // short would end the run early): a constant-bit-rate stream's length follows from its
+  // size; any other is scanned frame by frame, which reads the whole file.
+  std::int64_t StreamSamples() {
+    if (HasInfoFrame()) return std::max<std::int64_t>(mpg123_length(handle_), 0);
+    const off_t first = mpg123_framepos(handle_);
+    if (first < 0) return 0;
+    const std::int64_t samples = ConstantBitRateSamples(*source_, start_ + first);
+    if (samples > 0) return samples;
+    if (source_->Size() <= 0 || mpg123_scan(handle_) != MPG123_OK) return 0;
+    return std::max<std::int64_t>(mpg123_length(handle_), 0);
   }
 
   // Whether an info frame (Xing, Info or VBRI) precedes the first audio frame: the

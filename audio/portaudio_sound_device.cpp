@@ -2,11 +2,21 @@
 // callback only takes frames from it, so the callback never locks, allocates or blocks.
 // The stream runs from buffer creation to buffer release and plays silence while the
 // buffer is stopped, so Play and Stop are a flag each and never wait for the device.
+//
+// PortAudio probes every ALSA device name and the JACK server at start; on a machine
+// without those cards or without a running server, ALSA's and JACK's libraries would
+// print dozens of diagnostic lines on standard error. Their message handlers are
+// replaced by silent ones before PortAudio starts. Nothing is lost by it: every failure
+// still comes back from PortAudio as its error code, which becomes the device layer's
+// result and so the output's own error text.
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
 #include <portaudio.h>
 
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "audio/ring_sound_buffer.h"
@@ -122,9 +132,29 @@ class PortAudioEndpoint final : public SoundEndpoint {
   const PaDeviceIndex device_;
 };
 
+void DiscardAlsaMessage(const char* /*file*/, int /*line*/, const char* /*function*/, int /*error*/,
+                        const char* /*format*/, ...) {}
+
+void DiscardJackMessage(const char* /*message*/) {}
+
+// Process-wide and once: the handlers belong to the libraries, not to one device.
+void SilenceSoundLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    snd_lib_error_set_handler(&DiscardAlsaMessage);
+    jack_set_error_function(&DiscardJackMessage);
+    jack_set_info_function(&DiscardJackMessage);
+  });
+}
+
+bool StartPortAudio() {
+  SilenceSoundLibraries();
+  return Pa_Initialize() == paNoError;
+}
+
 class PortAudioSoundDevice final : public RealClockSoundDevice {
  public:
-  PortAudioSoundDevice() : initialized_(Pa_Initialize() == paNoError) {}
+  PortAudioSoundDevice() : initialized_(StartPortAudio()) {}
   ~PortAudioSoundDevice() override {
     if (initialized_) Pa_Terminate();
   }

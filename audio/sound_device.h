@@ -7,7 +7,7 @@
 //
 // Backends: PortAudio (the default), a WAV file written in real time
 // (KALVIRA_AUDIO_OUT=wav:PATH), no device at all (KALVIRA_AUDIO_OUT=none) and, for
-// tests, SimulatedSoundDevice (audio/simulated_sound_device.h).
+// tests, SimulatedSoundDevice (tests/audio/support/simulated_sound_device.h).
 //
 // Threads: a SoundDevice may be shared by several outputs and used from any thread.
 // A SoundEndpoint and its buffers belong to one output: its worker thread uses them,

@@ -6,9 +6,11 @@
 #   in the TSan preset.  DATABASE marks tests that need the private MariaDB server that
 #   scripts/test.sh starts (KALVIRA_SERVICE in the environment).
 #
-# kalvira_add_fuzzer(<name> SOURCE <file> CORPUS <dir> LIBS <libs...>)
-#   With KALVIRA_FUZZ (clang) builds a libFuzzer binary.  Otherwise builds the same entry
-#   point with a driver that replays every file of CORPUS, registered as a test, so the
+# kalvira_add_fuzzer(<dir>/<name>_fuzzer.cpp LIBS <libs...>)
+#   A fuzz target beside the tests of what it guards, with its kept inputs in
+#   <dir>/<name>_corpus. With KALVIRA_FUZZ (clang) builds the libFuzzer binary
+#   <dir>_<name>_fuzzer. Otherwise builds the same entry point with a driver that replays
+#   every file of the corpus, registered as the test <dir>_<name>_fuzzer_replay, so the
 #   inputs the fuzzer found stay regression cases in every build.
 enable_testing()
 
@@ -51,20 +53,30 @@ function(kalvira_add_test source)
     ENVIRONMENT "KALVIRA_SOURCE_DIR=${PROJECT_SOURCE_DIR};KALVIRA_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
 
-function(kalvira_add_fuzzer name)
-  cmake_parse_arguments(ARG "" "SOURCE;CORPUS" "LIBS" ${ARGN})
+function(kalvira_add_fuzzer source)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   if(KALVIRA_THREADED_ONLY)
     return()
   endif()
+  get_filename_component(stem "${source}" NAME_WE)
+  get_filename_component(dir "${source}" DIRECTORY)
+  file(RELATIVE_PATH reldir "${PROJECT_SOURCE_DIR}/tests" "${CMAKE_CURRENT_SOURCE_DIR}/${dir}")
+  string(REPLACE "/" "_" prefix "${reldir}")
+  set(name "${prefix}_${stem}")
+  string(REGEX REPLACE "_fuzzer$" "_corpus" corpus_name "${stem}")
+  set(corpus "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${corpus_name}")
+  if(NOT IS_DIRECTORY "${corpus}")
+    message(FATAL_ERROR "${source}: the corpus folder ${corpus} is missing")
+  endif()
   if(KALVIRA_FUZZ)
-    add_executable(${name} "${ARG_SOURCE}")
+    add_executable(${name} "${source}")
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} kalvira_warnings)
   elseif(KALVIRA_BUILD_TESTS)
-    add_executable(${name}_replay "${ARG_SOURCE}" "${PROJECT_SOURCE_DIR}/tests/support/fuzz_replay_main.cpp")
+    add_executable(${name}_replay "${source}" "${PROJECT_SOURCE_DIR}/tests/support/fuzz_replay_main.cpp")
     target_link_libraries(${name}_replay PRIVATE ${ARG_LIBS} kalvira_warnings)
-    add_test(NAME ${name}_replay COMMAND ${name}_replay "${ARG_CORPUS}")
+    add_test(NAME ${name}_replay COMMAND ${name}_replay "${corpus}")
     set_tests_properties(${name}_replay PROPERTIES LABELS fuzz-regression TIMEOUT 300)
   endif()
 endfunction()

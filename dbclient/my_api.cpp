@@ -10,19 +10,16 @@ namespace {
 // the returned code (0 on success).
 template <class Fn>
 int Guarded(TMySqlSession* session, Fn&& fn) {
-  session->last_errno = 0;
-  session->last_error.clear();
+  session->SetLastError(0, {});
   try {
     fn();
     return 0;
   } catch (const EMySqlException& e) {
-    session->last_errno = e.Code();
-    session->last_error = e.what();
+    session->SetLastError(e.Code(), e.what());
   } catch (const SocketException& e) {
-    session->last_errno = e.Code();
-    session->last_error = e.what();
+    session->SetLastError(e.Code(), e.what());
   }
-  return session->last_errno != 0 ? session->last_errno : CR_UNKNOWN_ERROR;
+  return session->LastErrno() != 0 ? session->LastErrno() : CR_UNKNOWN_ERROR;
 }
 
 }  // namespace
@@ -102,7 +99,7 @@ bool TMySQLAPIDirect::mysql_fetch_row(TMySqlResultSet* result) {
   TMySqlSession* session = result->Session();
   bool got = false;
   if (Guarded(session, [&] { got = session->FetchRow(*result); }) != 0) {
-    if (!session->MoreResults()) session->SetState(ResultState::kReady);
+    if (!session->MoreResults()) session->AbandonResult();
   }
   return got;
 }
@@ -110,15 +107,14 @@ bool TMySQLAPIDirect::mysql_fetch_row(TMySqlResultSet* result) {
 void TMySQLAPIDirect::mysql_free_result(std::unique_ptr<TMySqlResultSet> result) {
   if (!result) return;
   TMySqlSession* session = result->Session();
-  const int saved_errno = session->last_errno;
-  const std::string saved_error = session->last_error;
+  const int saved_errno = session->LastErrno();
+  const std::string saved_error = session->LastErrorText();
   if (Guarded(session, [&] { session->FreeResult(*result); }) != 0) {
-    session->SetState(ResultState::kReady);
+    session->AbandonResult();
   }
   // Freeing swallows its own failures; the error that led here stays visible.
   if (saved_errno != 0) {
-    session->last_errno = saved_errno;
-    session->last_error = saved_error;
+    session->SetLastError(saved_errno, saved_error);
   }
 }
 

@@ -77,8 +77,10 @@ class TMySQLAPIDirect : public TMySQLAPI {
       EXCLUDES(query_mutex_);
   int mysql_ping(TMySqlSession* session) override;
   int mysql_kill(TMySqlSession* session, std::uint32_t thread_id) override;
-  int mysql_errno(const TMySqlSession* session) override { return session->last_errno; }
-  std::string mysql_error(const TMySqlSession* session) override { return session->last_error; }
+  int mysql_errno(const TMySqlSession* session) override { return session->LastErrno(); }
+  std::string mysql_error(const TMySqlSession* session) override {
+    return session->LastErrorText();
+  }
   std::string mysql_get_server_info(const TMySqlSession* session) override {
     return session->ServerVersion();
   }

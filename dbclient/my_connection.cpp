@@ -8,12 +8,8 @@
 
 namespace kalvira {
 
-namespace {
-constexpr const char* kOpenConnectionText = "Cannot perform this operation on an open connection";
-}
-
 void TMyConnectionOptions::CheckClosed(bool differs) const {
-  if (differs && owner_->Connected()) throw EDatabaseError(kOpenConnectionText);
+  if (differs && owner_->Connected()) throw EDatabaseError(my_messages::kOpenConnection);
 }
 
 void TMyConnectionOptions::SetCharset(const std::string& value) {

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/service_url.h"
 #include "dbclient/my_errors.h"
 
 namespace kalvira {
@@ -120,7 +121,7 @@ class TMyConnection {
 
   std::string name_;
   std::string server_;
-  int port_ = 3306;
+  int port_ = kDefaultMySqlPort;
   std::string username_;
   std::string password_;
   std::string database_;

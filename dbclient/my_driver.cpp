@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/cp1251.h"
+#include "dbclient/my_dates.h"
 
 namespace kalvira {
 
@@ -26,26 +27,6 @@ int DigitRun(std::string_view text, std::size_t& pos) {
   return value;
 }
 
-// Days from 1899-12-30 to the given civil date (proleptic Gregorian).
-std::int64_t DaysFromEpoch(int year, int month, int day) {
-  // Days from 1970-01-01, after Howard Hinnant's days_from_civil.
-  const int y = year - (month <= 2 ? 1 : 0);
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const int yoe = y - era * 400;
-  const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const std::int64_t days_1970 = std::int64_t{era} * 146097 + doe - 719468;
-  return days_1970 + 25569;
-}
-
-bool IsValidDate(int year, int month, int day) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  const int days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-  return day <= days;
-}
-
 // `count` digits at `pos`, or -1.
 int Digits(std::string_view text, std::size_t pos, std::size_t count) {
   if (pos + count > text.size()) return -1;
@@ -55,15 +36,6 @@ int Digits(std::string_view text, std::size_t pos, std::size_t count) {
     value = value * 10 + (text[i] - '0');
   }
   return value;
-}
-
-std::optional<std::int64_t> Compose(int year, int month, int day, int hour, int minute,
-                                    int second) {
-  if (!IsValidDate(year, month, day)) return std::nullopt;
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
-    return std::nullopt;
-  }
-  return DaysFromEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 int TwoDigitYear(int yy) {
@@ -190,105 +162,119 @@ std::unique_ptr<TMySqlResultSet> RunMySqlCommand(TMySQLConnection& connection,
 
 // --- field kinds ------------------------------------------------------------------------
 
-FieldKindResult MySqlFieldKind(const TMySqlFieldInfo& info, const TMyDataSetOptions& options,
-                               bool use_unicode, bool optimized_big_int) {
-  FieldKindResult out;
+namespace {
+
+// The TIMESTAMP lengths of the server generations: 19 for "YYYY-MM-DD HH:MM:SS", the
+// even lengths up to 14 for runs of digits.
+bool IsTimestampLength(std::uint32_t length) {
+  switch (length) {
+    case 19:
+    case 14:
+    case 12:
+    case 10:
+    case 8:
+    case 6:
+    case 4:
+    case 2:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The kind a column's type stands for, before the dataset options apply.
+FieldKindResult TypeKind(const TMySqlFieldInfo& info, const TMyDataSetOptions& options,
+                         bool optimized_big_int) {
+  using enum TFieldType;
+  using T = MySqlColumnType;
   const bool is_unsigned = (info.flags & UNSIGNED_FLAG) != 0;
   const bool binary = (info.flags & BINARY_FLAG) != 0;
-  const bool binary_bytes = binary && info.charsetnr == 63 && !options.binary_as_string;
-  using enum TFieldType;
-  switch (info.type) {
-    case 0:
-    case 246:
+  const bool binary_bytes = binary && info.charsetnr == kBinaryCharset && !options.binary_as_string;
+  FieldKindResult out;
+  if (info.HasType(T::kTimestamp) && !IsTimestampLength(info.length)) {
+    out.rejection = my_messages::InvalidTimestampLength(info.length);
+    return out;
+  }
+  switch (static_cast<T>(info.type)) {
+    case T::kDecimal:
+    case T::kNewDecimal:
+    case T::kFloat:
+    case T::kDouble:
       out.kind = ftFloat;
       break;
-    case 1:
+    case T::kTiny:
       if (info.length == 1 && options.enable_boolean) {
         out.kind = ftBoolean;
       } else {
         out.kind = is_unsigned ? ftWord : ftSmallint;
       }
       break;
-    case 2:
+    case T::kShort:
       out.kind = is_unsigned ? ftWord : ftSmallint;
       break;
-    case 3:
+    case T::kLong:
       out.kind = is_unsigned ? ftLargeint : ftInteger;
       break;
-    case 4:
-    case 5:
-      out.kind = ftFloat;
-      break;
-    case 6:
+    case T::kNull:
+    case T::kEnum:
+    case T::kSet:
       out.kind = ftString;
       break;
-    case 7:
-      switch (info.length) {
-        case 19:
-        case 14:
-        case 12:
-        case 10:
-        case 8:
-        case 6:
-        case 4:
-        case 2:
-          break;
-        default:
-          out.rejection =
-              "Invalid FIELD_TYPE_TIMESTAMP Field.Length (" + std::to_string(info.length) + ")";
-          return out;
-      }
+    case T::kTimestamp:
+    case T::kDateTime:
       out.kind = ftDateTime;
       break;
-    case 12:
-      out.kind = ftDateTime;
-      break;
-    case 8:
-    case 16:
+    case T::kLongLong:
+    case T::kBit:
       out.kind = (info.length < 12 && optimized_big_int) ? ftInteger : ftLargeint;
       break;
-    case 9:
+    case T::kInt24:
       out.kind = ftInteger;
       break;
-    case 10:
-    case 14:
+    case T::kDate:
+    case T::kNewDate:
       out.kind = ftDate;
       break;
-    case 11:
+    case T::kTime:
       out.kind = ftTime;
       break;
-    case 13:
+    case T::kYear:
       out.kind = ftWord;
       break;
-    case 15:
-    case 253:
+    case T::kVarChar:
+    case T::kVarString:
       out.kind = binary_bytes ? ftVarBytes : ftString;
       break;
-    case 247:
-    case 248:
-      out.kind = ftString;
-      break;
-    case 254:
+    case T::kString:
       out.kind = binary_bytes ? ftBytes : ftString;
       break;
-    case 249:
-    case 250:
-    case 251:
-    case 252:
-    case 255:
+    case T::kTinyBlob:
+    case T::kMediumBlob:
+    case T::kLongBlob:
+    case T::kBlob:
+    case T::kGeometry:
       out.kind = binary ? ftBlob : ftMemo;
       break;
     default:
-      out.rejection = "Unknown MySQL datatype (" + std::to_string(info.type) + ")";
-      return out;
+      out.rejection = my_messages::UnknownDatatype(info.type);
+      break;
   }
-  if (info.type == 253 && info.length == 65535 && info.table.empty()) {
+  return out;
+}
+
+}  // namespace
+
+FieldKindResult MySqlFieldKind(const TMySqlFieldInfo& info, const TMyDataSetOptions& options,
+                               bool use_unicode, bool optimized_big_int) {
+  using enum TFieldType;
+  FieldKindResult out = TypeKind(info, options, optimized_big_int);
+  if (!out.rejection.empty()) return out;
+  const bool binary = (info.flags & BINARY_FLAG) != 0;
+  // A computed text column of the largest width is a text of unknown length.
+  if (info.HasType(MySqlColumnType::kVarString) && info.length == 65535 && info.table.empty()) {
     out.kind = binary ? ftBlob : ftMemo;
   }
-  const bool text = out.kind == ftString || out.kind == ftBytes || out.kind == ftVarBytes;
-  if (text && !options.long_strings && info.length > 256 && out.kind == ftString) {
-    out.kind = ftMemo;
-  }
+  if (!options.long_strings && info.length > 256 && out.kind == ftString) out.kind = ftMemo;
   if (options.fields_as_string && out.kind != ftBlob && out.kind != ftMemo) out.kind = ftString;
   if (use_unicode) {
     if (out.kind == ftString) out.kind = ftWideString;
@@ -297,7 +283,8 @@ FieldKindResult MySqlFieldKind(const TMySqlFieldInfo& info, const TMyDataSetOpti
   if (out.kind == ftString || out.kind == ftWideString || out.kind == ftBytes ||
       out.kind == ftVarBytes) {
     std::uint32_t width = info.length;
-    if (use_unicode && info.charsetnr != 63) width /= 3;
+    // UTF-8 columns announce three bytes a character.
+    if (use_unicode && info.charsetnr != kBinaryCharset) width /= 3;
     out.width = static_cast<int>(std::min<std::uint32_t>(width, 0x7FFFFFFF));
   }
   return out;
@@ -342,7 +329,7 @@ std::optional<double> ParseMySqlFloat(std::string_view text) {
 
 std::optional<std::int64_t> ParseMySqlDate(std::string_view text) {
   if (text.size() < 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-  return Compose(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2), 0, 0, 0);
+  return ComposeDateTime(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2), 0, 0, 0);
 }
 
 std::optional<std::int64_t> ParseMySqlDateTime(std::string_view text) {
@@ -350,8 +337,8 @@ std::optional<std::int64_t> ParseMySqlDateTime(std::string_view text) {
       text[16] != ':') {
     return std::nullopt;
   }
-  return Compose(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2), Digits(text, 11, 2),
-                 Digits(text, 14, 2), Digits(text, 17, 2));
+  return ComposeDateTime(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2),
+                         Digits(text, 11, 2), Digits(text, 14, 2), Digits(text, 17, 2));
 }
 
 std::optional<std::int64_t> ParseMySqlTimestamp(std::string_view text,
@@ -360,10 +347,10 @@ std::optional<std::int64_t> ParseMySqlTimestamp(std::string_view text,
     case 19:
       return ParseMySqlDateTime(text);
     case 14:
-      return Compose(Digits(text, 0, 4), Digits(text, 4, 2), Digits(text, 6, 2), Digits(text, 8, 2),
-                     Digits(text, 10, 2), Digits(text, 12, 2));
+      return ComposeDateTime(Digits(text, 0, 4), Digits(text, 4, 2), Digits(text, 6, 2),
+                             Digits(text, 8, 2), Digits(text, 10, 2), Digits(text, 12, 2));
     case 8:
-      return Compose(Digits(text, 0, 4), Digits(text, 4, 2), Digits(text, 6, 2), 0, 0, 0);
+      return ComposeDateTime(Digits(text, 0, 4), Digits(text, 4, 2), Digits(text, 6, 2), 0, 0, 0);
     default:
       break;
   }
@@ -374,7 +361,7 @@ std::optional<std::int64_t> ParseMySqlTimestamp(std::string_view text,
     parts[g] = Digits(text, g * 2, 2);
     if (parts[g] < 0) return std::nullopt;
   }
-  return Compose(TwoDigitYear(parts[0]), parts[1], parts[2], parts[3], parts[4], parts[5]);
+  return ComposeDateTime(TwoDigitYear(parts[0]), parts[1], parts[2], parts[3], parts[4], parts[5]);
 }
 
 std::optional<std::int64_t> ParseMySqlTime(std::string_view text) {

@@ -1,7 +1,8 @@
 // The driver layer between the components (TMyConnection, TMyQuery) and the call table:
-// TMySQLConnection is one live connection, TMySQLCommand runs one statement,
-// TMySQLRecordset reads a result into a query's in-memory rows, converting each value by
-// its field kind.
+// TMySQLConnection is one live connection (connect, "SET NAMES", text conversion, the
+// last error); RunMySqlCommand runs one statement on it; MySqlFieldKind gives a column's
+// field kind; the parsers read the text protocol's values. TMyQuery's recordset
+// (my_query.cpp) reads a result into the query's rows with them.
 //
 // Threads: used by the thread that uses the owning components.
 // Internal to dbclient/.
@@ -27,7 +28,7 @@ inline constexpr int kDefaultStatementTimeout = 30;
 // The settings a live connection is made with.
 struct TMySQLConnectionSettings {
   std::string host;  // 8-bit
-  int port = kDefaultPort;
+  int port = kDefaultMySqlPort;
   std::string user;
   std::string password;
   std::string schema;
@@ -82,7 +83,7 @@ FieldKindResult MySqlFieldKind(const TMySqlFieldInfo& info, const TMyDataSetOpti
 // Value parsers of the text protocol. Each returns nothing for text that is no valid
 // value of its kind.
 std::optional<double> ParseMySqlFloat(std::string_view text);
-// Seconds since 1899-12-30 00:00:00.
+// Seconds since 1899-12-30 00:00:00 (my_dates.h).
 std::optional<std::int64_t> ParseMySqlDate(std::string_view text);
 std::optional<std::int64_t> ParseMySqlDateTime(std::string_view text);
 std::optional<std::int64_t> ParseMySqlTimestamp(std::string_view text, std::uint32_t column_length);

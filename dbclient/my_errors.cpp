@@ -1,6 +1,7 @@
 #include "dbclient/my_errors.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace kalvira {
 
@@ -24,6 +25,13 @@ bool EMyError::IsFatalError() const {
 
 bool EMyError::IsKeyViolation() const {
   return ErrorCode() == 1062;
+}
+
+std::string my_messages::SocketError(const char* what, int code) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Socket error on %s. WSAGetLastError return %d($%X)", what, code,
+                static_cast<unsigned>(code));
+  return text;
 }
 
 }  // namespace kalvira

@@ -11,6 +11,7 @@
 // the detail is the server's message, which begins with "#" and the SQL state.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "base/exception.h"
@@ -55,5 +56,44 @@ class EConvertError : public Exception {
  public:
   explicit EConvertError(const std::string& message) : Exception(message) {}
 };
+
+// The texts the client raises itself, outside the client error table (my_net.h), used
+// exactly as they stand. Texts with values are filled in by the functions.
+namespace my_messages {
+inline constexpr const char* kOpenConnection =
+    "Cannot perform this operation on an open connection";
+inline constexpr const char* kConnectionNotDefined = "Connection is not defined";
+inline constexpr const char* kMustReturnResultSet =
+    "Query must return exactly result set - use Execute";
+inline constexpr const char* kUnknownHost = "Unknown host";
+inline constexpr const char* kCannotCreateSocket = "Can't create socket";
+inline constexpr const char* kSocketOptionFailed = "setsockopt failed";
+inline constexpr const char* kReceiveTimeoutFailed = "setsockopt(SO_RCVTIMEO) failed";
+inline constexpr const char* kResultState = "mysql.status = ";
+
+inline std::string FieldNotFound(const std::string& component, const std::string& field) {
+  return component + ": Field '" + field + "' not found";
+}
+inline std::string CannotAccessAsInteger(const std::string& field) {
+  return "Cannot access field '" + field + "' as type Integer";
+}
+inline std::string WrongTimeFormat(const std::string& field, const std::string& value) {
+  return "Wrong time format. Field " + field + ", value " + value;
+}
+inline std::string InvalidTimestampLength(std::uint32_t length) {
+  return "Invalid FIELD_TYPE_TIMESTAMP Field.Length (" + std::to_string(length) + ")";
+}
+inline std::string UnknownDatatype(int type) {
+  return "Unknown MySQL datatype (" + std::to_string(type) + ")";
+}
+inline std::string NotAValidFloat(const std::string& text) {
+  return "'" + text + "' is not a valid floating point value";
+}
+inline std::string NotAValidInteger(const std::string& text) {
+  return "'" + text + "' is not a valid integer value";
+}
+// `what`: "connect", "read" or "write"; `code`: the platform's socket error number.
+std::string SocketError(const char* what, int code);
+}  // namespace my_messages
 
 }  // namespace kalvira

@@ -232,7 +232,8 @@ void TMySqlNet::ReceiveRaw() {
       std::snprintf(text, sizeof text,
                     "ReceiveHeader: Net packets out of order: received[%d], expected[%d]",
                     header[3], sequence_);
-      throw EMySqlException(ER_NET_PACKETS_OUT_OF_ORDER, text);
+      // A server code has no table text: the message is CR LF and the detail.
+      throw EMySqlException::Make(ER_NET_PACKETS_OUT_OF_ORDER, text);
     }
     sequence_ = static_cast<std::uint8_t>(header[3] + 1);
     if (in_length_ + length > kMaxPacket) throw EMySqlException::Make(CR_NET_PACKET_TOO_LARGE);

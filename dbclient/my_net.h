@@ -40,7 +40,8 @@ enum ClientError : int {
   CR_UNKNOWN_PROTOCOL = 2046,
 };
 
-// Server codes the client itself raises.
+// Server codes the client itself raises. Like every code outside the client table they
+// have an empty table text, so their messages begin with CR LF and the detail.
 inline constexpr int ER_NET_PACKETS_OUT_OF_ORDER = 1156;
 
 // The table text of a client code 2000 to 2047, unformatted; empty for other codes.

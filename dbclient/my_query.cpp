@@ -6,13 +6,13 @@
 #include "base/cp1251.h"
 #include "base/text.h"
 #include "dbclient/my_connection.h"
+#include "dbclient/my_dates.h"
 #include "dbclient/my_driver.h"
 
 namespace kalvira {
 
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::size_t kFetchRows = 25;
 
 bool IsNameChar(char c) {
@@ -75,36 +75,6 @@ std::string QuoteLiteral(const std::string& value) {
   return out + "'";
 }
 
-std::string TwoDigits(std::int64_t v) {
-  std::string text;
-  if (v < 10) text += '0';
-  text += std::to_string(v);
-  return text;
-}
-
-std::string FormatDate(std::int64_t seconds) {
-  // Civil date of a day count since 1899-12-30 (Howard Hinnant's civil_from_days).
-  const std::int64_t z =
-      (seconds >= 0 ? seconds / kSecondsPerDay : (seconds - kSecondsPerDay + 1) / kSecondsPerDay) -
-      25569 + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%04d-", static_cast<int>(year % 10000));
-  return buffer + TwoDigits(month) + "-" + TwoDigits(day);
-}
-
-std::string FormatClock(std::int64_t seconds) {
-  return TwoDigits(seconds / 3600) + ":" + TwoDigits(seconds / 60 % 60) + ":" +
-         TwoDigits(seconds % 60);
-}
-
 bool IsBlobKind(TFieldType kind) {
   using enum TFieldType;
   return kind == ftMemo || kind == ftWideMemo || kind == ftBlob;
@@ -129,6 +99,15 @@ class TMySQLRecordset {
  private:
   void CreateFields(const TMySqlResultSet& result);
   void ConvertRow(const TMySqlResultSet& result);
+  // One value of the current row, by its field's kind.
+  TMyQuery::Cell ConvertValue(const TMyField& field, const TMySqlFieldInfo& info,
+                              std::string_view text);
+  // Appends text or blob bytes to the query's arena and points the cell at them.
+  void StoreBytes(std::string_view bytes, TMyQuery::Cell& cell);
+  void ConvertDate(const TMyField& field, const TMySqlFieldInfo& info, std::string_view text,
+                   TMyQuery::Cell& cell) const;
+  static std::int64_t BitValue(std::string_view bytes);
+  static std::int64_t DecimalValue(std::string_view text);
   [[noreturn]] void FailAfterFree(std::unique_ptr<TMySqlResultSet> result);
 
   TMyQuery& query_;
@@ -193,102 +172,113 @@ void TMySQLRecordset::CreateFields(const TMySqlResultSet& result) {
     field->name_ = driver_.FromWire(info.name);
     field->kind_ = kind.kind;
     field->size_ = kind.width;
-    field->bit_ = info.type == 16;
+    field->bit_ = info.HasType(MySqlColumnType::kBit);
     query_.fields_.push_back(std::move(field));
   }
 }
 
 void TMySQLRecordset::ConvertRow(const TMySqlResultSet& result) {
-  using enum TFieldType;
   const std::size_t columns = result.FieldCount();
   for (std::size_t c = 0; c < columns; ++c) {
     TMyQuery::Cell cell;
-    const TMyField& field = *query_.fields_[c];
-    if (result.IsNull(c)) {
-      query_.cells_.push_back(cell);
-      continue;
-    }
-    cell.null = false;
-    const char* bytes = reinterpret_cast<const char*>(result.Value(c));
-    std::size_t length = result.Length(c);
-    const std::string_view text(bytes, length);
-    const TMySqlFieldInfo& info = result.Fields()[c];
-    switch (field.kind_) {
-      case ftString:
-      case ftWideString:
-      case ftBytes:
-      case ftVarBytes:
-        length = std::min<std::size_t>(length, static_cast<std::size_t>(field.size_));
-        [[fallthrough]];
-      case ftMemo:
-      case ftWideMemo:
-      case ftBlob:
-        if (query_.arena_.size() + length > 0xFFFFFFFFu) {
-          throw EMyError(CR_OUT_OF_MEMORY, std::string(ClientErrorText(CR_OUT_OF_MEMORY)));
-        }
-        cell.offset = static_cast<std::uint32_t>(query_.arena_.size());
-        cell.length = static_cast<std::uint32_t>(length);
-        query_.arena_.append(bytes, length);
-        break;
-      case ftFloat: {
-        const std::optional<double> value = ParseMySqlFloat(text);
-        if (!value) {
-          throw EConvertError("'" + driver_.FromWire(text.substr(0, 36)) +
-                              "' is not a valid floating point value");
-        }
-        cell.d = *value;
-        break;
-      }
-      case ftDate:
-      case ftDateTime: {
-        std::optional<std::int64_t> value;
-        if (info.type == 7) {
-          value = ParseMySqlTimestamp(text, info.length);
-        } else if (field.kind_ == ftDate) {
-          value = ParseMySqlDate(text);
-        } else {
-          value = ParseMySqlDateTime(text);
-        }
-        if (!value) {
-          if (query_.options_.null_for_zero_date) {
-            cell.null = true;
-          } else {
-            cell.i = -693594 * kSecondsPerDay;  // 0100-01-01
-          }
-        } else {
-          cell.i = *value;
-        }
-        break;
-      }
-      case ftTime: {
-        const std::optional<std::int64_t> value = ParseMySqlTime(text);
-        if (!value) {
-          throw EDatabaseError("Wrong time format. Field " + field.name_ + ", value " +
-                               driver_.FromWire(text));
-        }
-        cell.i = *value;
-        break;
-      }
-      default: {
-        std::uint64_t value = 0;
-        if (field.bit_) {
-          for (const char b : text) value = (value << 8) | static_cast<unsigned char>(b);
-        } else {
-          const bool negative = !text.empty() && text[0] == '-';
-          for (std::size_t i = negative ? 1 : 0; i < text.size(); ++i) {
-            value =
-                value * 10 + static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) - 48;
-          }
-          if (negative) value = ~value + 1;
-        }
-        cell.i = static_cast<std::int64_t>(value);
-        if (field.kind_ == ftBoolean) cell.i = cell.i != 0 ? 1 : 0;
-        break;
-      }
+    if (!result.IsNull(c)) {
+      const char* bytes = reinterpret_cast<const char*>(result.Value(c));
+      cell = ConvertValue(*query_.fields_[c], result.Fields()[c],
+                          std::string_view(bytes, result.Length(c)));
     }
     query_.cells_.push_back(cell);
   }
   ++query_.row_count_;
+}
+
+TMyQuery::Cell TMySQLRecordset::ConvertValue(const TMyField& field, const TMySqlFieldInfo& info,
+                                             std::string_view text) {
+  using enum TFieldType;
+  TMyQuery::Cell cell;
+  cell.null = false;
+  switch (field.kind_) {
+    case ftString:
+    case ftWideString:
+    case ftBytes:
+    case ftVarBytes:
+      StoreBytes(text.substr(0, static_cast<std::size_t>(field.size_)), cell);
+      break;
+    case ftMemo:
+    case ftWideMemo:
+    case ftBlob:
+      StoreBytes(text, cell);
+      break;
+    case ftFloat: {
+      const std::optional<double> value = ParseMySqlFloat(text);
+      if (!value)
+        throw EConvertError(my_messages::NotAValidFloat(driver_.FromWire(text.substr(0, 36))));
+      cell.d = *value;
+      break;
+    }
+    case ftDate:
+    case ftDateTime:
+      ConvertDate(field, info, text, cell);
+      break;
+    case ftTime: {
+      const std::optional<std::int64_t> value = ParseMySqlTime(text);
+      if (!value) {
+        throw EDatabaseError(my_messages::WrongTimeFormat(field.name_, driver_.FromWire(text)));
+      }
+      cell.i = *value;
+      break;
+    }
+    default:
+      cell.i = field.bit_ ? BitValue(text) : DecimalValue(text);
+      if (field.kind_ == ftBoolean) cell.i = cell.i != 0 ? 1 : 0;
+      break;
+  }
+  return cell;
+}
+
+void TMySQLRecordset::StoreBytes(std::string_view bytes, TMyQuery::Cell& cell) {
+  if (query_.arena_.size() + bytes.size() > 0xFFFFFFFFu) {
+    throw EMyError(CR_OUT_OF_MEMORY, std::string(ClientErrorText(CR_OUT_OF_MEMORY)));
+  }
+  cell.offset = static_cast<std::uint32_t>(query_.arena_.size());
+  cell.length = static_cast<std::uint32_t>(bytes.size());
+  query_.arena_.append(bytes);
+}
+
+void TMySQLRecordset::ConvertDate(const TMyField& field, const TMySqlFieldInfo& info,
+                                  std::string_view text, TMyQuery::Cell& cell) const {
+  std::optional<std::int64_t> value;
+  if (info.HasType(MySqlColumnType::kTimestamp)) {
+    value = ParseMySqlTimestamp(text, info.length);
+  } else if (field.kind_ == TFieldType::ftDate) {
+    value = ParseMySqlDate(text);
+  } else {
+    value = ParseMySqlDateTime(text);
+  }
+  if (value) {
+    cell.i = *value;
+  } else if (query_.options_.null_for_zero_date) {
+    cell.null = true;
+  } else {
+    cell.i = InvalidDateSeconds();
+  }
+}
+
+std::int64_t TMySQLRecordset::BitValue(std::string_view bytes) {
+  // BIT values travel as big-endian bytes.
+  std::uint64_t value = 0;
+  for (const char b : bytes) value = (value << 8) | static_cast<unsigned char>(b);
+  return static_cast<std::int64_t>(value);
+}
+
+std::int64_t TMySQLRecordset::DecimalValue(std::string_view text) {
+  // The server sends integers as decimal text; the arithmetic wraps like the platform's.
+  std::uint64_t value = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  for (std::size_t i = negative ? 1 : 0; i < text.size(); ++i) {
+    value = value * 10 + static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) - 48;
+  }
+  if (negative) value = ~value + 1;
+  return static_cast<std::int64_t>(value);
 }
 
 // --- TMyField ---------------------------------------------------------------------------
@@ -329,7 +319,7 @@ std::int32_t TMyField::IntValue() const {
   using enum TFieldType;
   const TMyQuery::Cell& cell = query_->CurrentCell(index_);
   if (IsBlobKind(kind_) || kind_ == ftDate || kind_ == ftTime || kind_ == ftDateTime) {
-    throw EDatabaseError("Cannot access field '" + name_ + "' as type Integer");
+    throw EDatabaseError(my_messages::CannotAccessAsInteger(name_));
   }
   if (cell.null) return 0;
   if (IsIntegerKind(kind_) || kind_ == ftBoolean) {
@@ -338,7 +328,7 @@ std::int32_t TMyField::IntValue() const {
   if (kind_ == ftFloat) {
     const double rounded = std::nearbyint(cell.d);
     if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
-      throw EConvertError("'" + FormatFloat(cell.d) + "' is not a valid integer value");
+      throw EConvertError(my_messages::NotAValidInteger(FormatFloat(cell.d)));
     }
     return static_cast<std::int32_t>(rounded);
   }
@@ -360,7 +350,7 @@ std::int32_t TMyField::IntValue() const {
   }
   if (negative) value = -value;
   if (!ok || value < -2147483648LL || value > 2147483647LL) {
-    throw EConvertError("'" + text + "' is not a valid integer value");
+    throw EConvertError(my_messages::NotAValidInteger(text));
   }
   return static_cast<std::int32_t>(value);
 }
@@ -377,7 +367,7 @@ double TMyField::FloatValue() const {
   if (kind_ == TFieldType::ftFloat) return cell.d;
   if (IsIntegerKind(kind_) || kind_ == TFieldType::ftBoolean) return static_cast<double>(cell.i);
   const std::optional<double> value = ParseMySqlFloat(TextValue());
-  if (!value) throw EConvertError("'" + TextValue() + "' is not a valid floating point value");
+  if (!value) throw EConvertError(my_messages::NotAValidFloat(TextValue()));
   return *value;
 }
 
@@ -472,7 +462,7 @@ void TMyQuery::Run(bool require_result) {
   ClearData();
   rows_affected_ = -1;
   insert_id_ = 0;
-  if (connection_ == nullptr) throw EDatabaseError("Connection is not defined");
+  if (connection_ == nullptr) throw EDatabaseError(my_messages::kConnectionNotDefined);
   TMyConnection* connection = connection_;
   TMySQLConnection& driver = connection->Driver();
   const ErrorHook hook = [connection](const EMyError& error, bool stream_broken) {
@@ -484,7 +474,7 @@ void TMyQuery::Run(bool require_result) {
     TMySqlSession* session = driver.Session();
     rows_affected_ = static_cast<std::int64_t>(driver.Api().mysql_affected_rows(session));
     insert_id_ = driver.Api().mysql_insert_id(session);
-    if (require_result) throw EDatabaseError("Query must return exactly result set - use Execute");
+    if (require_result) throw EDatabaseError(my_messages::kMustReturnResultSet);
     return;
   }
   TMySQLRecordset recordset(*this, driver, hook);
@@ -516,7 +506,7 @@ const TMyField& TMyQuery::FieldNamed(const std::string& name) const {
   for (const auto& field : fields_) {
     if (EqualsIgnoreCase(field->name_, name)) return *field;
   }
-  throw EDatabaseError(name_ + ": Field '" + name + "' not found");
+  throw EDatabaseError(my_messages::FieldNotFound(name_, name));
 }
 
 const TMyQuery::Cell& TMyQuery::CurrentCell(std::size_t column) const {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dbclient/my_errors.h"
+
 namespace kalvira {
 
 namespace {
@@ -116,7 +118,7 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user,
                             std::uint32_t client_flags) {
   host_ = host;
   user_ = user;
-  port_ = port == 0 ? kDefaultPort : port;
+  port_ = port == 0 ? kDefaultMySqlPort : port;
   server_status_ = SERVER_STATUS_AUTOCOMMIT;
 
   if (protocol_ != ProtocolKind::kDefault && protocol_ != ProtocolKind::kTcp) {
@@ -131,8 +133,9 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user,
     vio_->Connect();
   } catch (const std::exception&) {
     char text[160];
-    std::snprintf(text, sizeof text, "Can't connect to MySQL server on '%s' (%d)",
-                  shown_host.c_str(), 10061);
+    // The table texts are literals, so their views end in a zero byte.
+    std::snprintf(text, sizeof text, ClientErrorText(CR_CONN_HOST_ERROR).data(), shown_host.c_str(),
+                  10061);
     throw EMySqlException::WithText(CR_CONN_HOST_ERROR, text, vio_->LastErrorText());
   }
 
@@ -194,8 +197,8 @@ void TMySqlSession::ReadGreeting() {
   const std::uint8_t version = net_->ReadByte();
   if (version != kProtocolVersion) {
     char text[96];
-    std::snprintf(text, sizeof text, "Protocol mismatch. Server Version = %d Client Version = %d",
-                  version, kProtocolVersion);
+    std::snprintf(text, sizeof text, ClientErrorText(CR_VERSION_ERROR).data(), version,
+                  kProtocolVersion);
     throw EMySqlException(CR_VERSION_ERROR, text);
   }
   server_version_ = net_->ReadCString();
@@ -265,8 +268,9 @@ void TMySqlSession::Close() {
 }
 
 void TMySqlSession::RaiseOutOfSync() const {
-  throw EMySqlException::Make(CR_COMMANDS_OUT_OF_SYNC,
-                              "mysql.status = " + std::to_string(static_cast<int>(state_)));
+  throw EMySqlException::Make(
+      CR_COMMANDS_OUT_OF_SYNC,
+      std::string(my_messages::kResultState) + std::to_string(static_cast<int>(state_)));
 }
 
 void TMySqlSession::SendCommand(std::uint8_t command, const std::uint8_t* payload,

@@ -13,8 +13,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "base/service_url.h"
 #include "dbclient/my_net.h"
 #include "dbclient/vio.h"
 
@@ -51,7 +53,44 @@ inline constexpr std::uint8_t COM_PING = 14;
 inline constexpr std::uint8_t kProtocolVersion = 10;
 inline constexpr std::uint32_t kMaxPacketAnnounced = 0x40000000;
 inline constexpr std::uint8_t kCharsetAnnounced = 8;
-inline constexpr int kDefaultPort = 3306;
+
+// Column types, the type byte of a column definition.
+enum class MySqlColumnType : std::uint8_t {
+  kDecimal = 0,
+  kTiny = 1,
+  kShort = 2,
+  kLong = 3,
+  kFloat = 4,
+  kDouble = 5,
+  kNull = 6,
+  kTimestamp = 7,
+  kLongLong = 8,
+  kInt24 = 9,
+  kDate = 10,
+  kTime = 11,
+  kDateTime = 12,
+  kYear = 13,
+  kNewDate = 14,
+  kVarChar = 15,
+  kBit = 16,
+  kNewDecimal = 246,
+  kEnum = 247,
+  kSet = 248,
+  kTinyBlob = 249,
+  kMediumBlob = 250,
+  kLongBlob = 251,
+  kBlob = 252,
+  kVarString = 253,
+  kString = 254,
+  kGeometry = 255,
+};
+
+// Column flags.
+inline constexpr std::uint32_t UNSIGNED_FLAG = 32;
+inline constexpr std::uint32_t BINARY_FLAG = 128;
+
+// The character set number of binary data (a column's charsetnr).
+inline constexpr std::uint32_t kBinaryCharset = 63;
 
 // Protocol kinds (mysql_options option 9).
 enum class ProtocolKind { kDefault = 0, kTcp = 1, kSocket = 2, kPipe = 3, kMemory = 4, kSsl = 5 };
@@ -79,11 +118,9 @@ struct TMySqlFieldInfo {
   std::uint32_t decimals = 0;
   std::uint32_t flags = 0;
   std::uint32_t charsetnr = 0;
-  std::uint8_t type = 0;
+  std::uint8_t type = 0;  // a MySqlColumnType, or a byte no type has
+  bool HasType(MySqlColumnType t) const { return type == static_cast<std::uint8_t>(t); }
 };
-
-inline constexpr std::uint32_t UNSIGNED_FLAG = 32;
-inline constexpr std::uint32_t BINARY_FLAG = 128;
 
 class TMySqlSession;
 
@@ -162,7 +199,6 @@ class TMySqlSession {
   std::uint16_t ServerCapabilities() const { return server_capabilities_; }
   std::uint8_t ServerCharset() const { return server_charset_; }
   std::uint16_t ServerStatus() const { return server_status_; }
-  void SetServerStatus(std::uint16_t status) { server_status_ = status; }
   const std::string& ServerVersion() const { return server_version_; }
   std::uint32_t ThreadId() const { return thread_id_; }
   const std::string& HostInfo() const { return host_info_; }
@@ -174,11 +210,17 @@ class TMySqlSession {
   const std::string& Info() const { return info_; }
   std::uint64_t ExtraInfo() const { return extra_info_; }
   ResultState State() const { return state_; }
-  void SetState(ResultState state) { state_ = state; }
+  // After a failure while a result was read: the session takes commands again.
+  void AbandonResult() { state_ = ResultState::kReady; }
   TMySqlNet* Net() { return net_.get(); }
 
-  int last_errno = 0;
-  std::string last_error;
+  // The call table's last error: 0 and empty after a call that succeeded.
+  int LastErrno() const { return last_errno_; }
+  const std::string& LastErrorText() const { return last_error_; }
+  void SetLastError(int code, std::string text) {
+    last_errno_ = code;
+    last_error_ = std::move(text);
+  }
 
  private:
   void ReadGreeting();
@@ -195,7 +237,7 @@ class TMySqlSession {
   std::unique_ptr<TMySqlNet> net_;
 
   std::string host_, user_, schema_, host_info_;
-  int port_ = kDefaultPort;
+  int port_ = kDefaultMySqlPort;
   int connect_timeout_ = 0;
   int read_timeout_ = 0;
   ProtocolKind protocol_ = ProtocolKind::kDefault;
@@ -219,6 +261,8 @@ class TMySqlSession {
   std::vector<TMySqlFieldInfo> fields_;
   bool has_fields_ = false;
   bool closed_ = false;
+  int last_errno_ = 0;
+  std::string last_error_;
 };
 
 }  // namespace kalvira

@@ -15,18 +15,13 @@
 #include <cstring>
 #include <thread>
 
+#include "dbclient/my_errors.h"
+
 namespace kalvira {
 
 namespace {
 
 constexpr int kErrorCodeUnknownHost = 2005;
-
-std::string SocketErrorText(const char* what, int code) {
-  char text[96];
-  std::snprintf(text, sizeof text, "Socket error on %s. WSAGetLastError return %d($%X)", what, code,
-                static_cast<unsigned>(code));
-  return text;
-}
 
 void Pause10ms() {
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -115,14 +110,14 @@ void TCRVioTcp::Connect() {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-      throw SocketException(kErrorCodeUnknownHost, "Unknown host");
+      throw SocketException(kErrorCodeUnknownHost, my_messages::kUnknownHost);
     }
     address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
     freeaddrinfo(found);
   }
 
   socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket_ < 0) throw SocketException(kErrorCodeUnknownHost, "Can't create socket");
+  if (socket_ < 0) throw SocketException(kErrorCodeUnknownHost, my_messages::kCannotCreateSocket);
 
   try {
     // The connect is bounded by the receive time-out (the connection time-out at this
@@ -151,14 +146,14 @@ void TCRVioTcp::Connect() {
     }
     if (error != 0) {
       const int code = WsaErrorCode(error);
-      last_error_text_ = SocketErrorText("connect", code);
+      last_error_text_ = my_messages::SocketError("connect", code);
       throw SocketException(2003, last_error_text_);
     }
     fcntl(socket_, F_SETFL, flags);
     const int one = 1;
     if (setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0 ||
         setsockopt(socket_, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0) {
-      throw SocketException(WsaErrorCode(errno), "setsockopt failed");
+      throw SocketException(WsaErrorCode(errno), my_messages::kSocketOptionFailed);
     }
     ApplyReceiveTimeout();
   } catch (...) {
@@ -186,7 +181,7 @@ void TCRVioTcp::ApplyReceiveTimeout() {
   timeval tv{};
   tv.tv_sec = receive_timeout_;
   if (setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
-    throw SocketException(WsaErrorCode(errno), "setsockopt(SO_RCVTIMEO) failed");
+    throw SocketException(WsaErrorCode(errno), my_messages::kReceiveTimeoutFailed);
   }
 }
 
@@ -195,7 +190,7 @@ void TCRVioTcp::StoreError(const char* what, int posix_errno) {
   // WSAETIMEDOUT.
   const int code =
       (posix_errno == EAGAIN || posix_errno == EWOULDBLOCK) ? 10060 : WsaErrorCode(posix_errno);
-  last_error_text_ = SocketErrorText(what, code);
+  last_error_text_ = my_messages::SocketError(what, code);
 }
 
 std::size_t TCRVioTcp::Read(std::uint8_t* data, std::size_t count) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/service_url.h"
+
 namespace kalvira {
 
 class TMyConnection;
@@ -16,7 +18,8 @@ class TMyConnection;
 // The schema preset on the service connection, and the connection's character set.
 inline constexpr std::string_view kServiceSchema = "kalvira";
 inline constexpr std::string_view kServiceCharset = "cp1251";
-inline constexpr std::uint16_t kServicePort = 3306;
+// The service listens on the default port.
+inline constexpr std::uint16_t kServicePort = kDefaultMySqlPort;
 
 struct ServiceSettings {
   std::string server;

@@ -1,6 +1,7 @@
 #include "radio/settings_files.h"
 
 #include <charconv>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <utility>
@@ -53,8 +54,10 @@ std::string LogErrorKey(std::chrono::system_clock::time_point when) {
   std::tm local{};
   localtime_r(&t, &local);
   char text[64];
-  const std::size_t n = std::strftime(text, sizeof text, settings::kLogKeyFormat, &local);
-  return std::string(text, n);
+  const int n =
+      std::snprintf(text, sizeof text, settings::kLogKeyFormat, local.tm_mday, local.tm_mon + 1,
+                    local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+  return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
 long long ParseRating(std::string_view text) {

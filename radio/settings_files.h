@@ -56,7 +56,7 @@ class TSettingsFiles {
   const Clock clock_;
 };
 
-// The log key of a moment, in local time: "dd.mm.yyyy - hh:mm:ss".
+// The log key of a moment, in local time: "dd.mm.yyyy - H:mm:ss".
 std::string LogErrorKey(std::chrono::system_clock::time_point when);
 
 // A stored RAIT value as a number: the whole text (the format's trimming and quote

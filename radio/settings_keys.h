@@ -39,7 +39,9 @@ inline constexpr std::string_view kGenreClassic = "CLASSIC";
 // The one key of a track's section in sraiting.ini: votes for minus votes against.
 inline constexpr std::string_view kRatingKey = "RAIT";
 
-// The error log key: short date, " - ", long time, in the Russian system formats.
-inline constexpr const char* kLogKeyFormat = "%d.%m.%Y - %H:%M:%S";
+// The error log key: short date, " - ", long time, in the Russian system formats
+// (dd.MM.yyyy and H:mm:ss, so the hour has no leading zero: "02.01.2026 - 3:04:05").
+// Arguments: day, month, year, hour, minute, second.
+inline constexpr const char* kLogKeyFormat = "%02d.%02d.%04d - %d:%02d:%02d";
 
 }  // namespace kalvira::settings

@@ -9,6 +9,8 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libmpg123-dev libtag1-dev portaudio19-dev libssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the sound libraries under PortAudio, whose messages the PortAudio backend silences
+  libasound2-dev libjack-jackd2-dev
   # test peers
   mariadb-server mariadb-client lame sox libsox-fmt-mp3 mpg123 xvfb
   # tag writers the scan tests tag real files with

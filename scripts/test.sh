@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the test suite and runs it: everything under
-# ASan+UBSan, then the threaded tests again under TSan. A private MariaDB server is
-# started for the run and stopped afterwards, also when tests fail.
+# ASan+UBSan (g++), then the threaded tests again under TSan, built with clang so that
+# the same build checks the lock annotations (-Werror=thread-safety). A private MariaDB
+# server is started for the run and stopped afterwards, also when tests fail.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

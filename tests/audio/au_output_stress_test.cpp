@@ -4,18 +4,24 @@
 // by themselves, by an error or by Stop (true)) and which with none (Stop (false),
 // destruction); at the end the counts must match. A watchdog aborts on a hang.
 //
-// KALVIRA_STRESS_OPS sets the number of operations (default 50000).
+// KALVIRA_STRESS_OPS sets the number of operations (default 50000). The seed of the
+// operations is printed before they start (a hang aborts the process, so it must be out
+// by then); KALVIRA_STRESS_SEED=<that number> replays the same sequence of operations
+// (the workers' timing, and so which runs end by themselves when, still varies).
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "audio/au_exception.h"
@@ -36,17 +42,19 @@ constexpr std::uint32_t kStepBytes = 1000;
 // Aborts the process when the test stops making progress.
 class Watchdog {
  public:
-  explicit Watchdog(std::chrono::seconds limit)
-      : thread_([this, limit] {
+  Watchdog(std::chrono::seconds limit, unsigned seed)
+      : thread_([this, limit, seed] {
           std::unique_lock<std::mutex> lock(mu_);
           std::uint64_t seen = beats_.load();
           while (!done_) {
             if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
             const std::uint64_t now = beats_.load();
             if (now == seen) {
-              std::fprintf(stderr, "stress watchdog: no progress for %lld s after %llu ops\n",
+              std::fprintf(stderr,
+                           "stress watchdog: no progress for %lld s after %llu ops "
+                           "(KALVIRA_STRESS_SEED=%u)\n",
                            static_cast<long long>(limit.count()),
-                           static_cast<unsigned long long>(now));
+                           static_cast<unsigned long long>(now), seed);
               std::abort();
             }
             seen = now;
@@ -89,9 +97,18 @@ struct Slot {
   bool CanEnd() const { return stop_requested || permits >= needed; }
 };
 
+// The random choices of one new run.
+struct RunChoice {
+  SimInputOptions options;
+};
+
+// The operations draw from one generator, a fixed number of draws per operation whatever
+// the state of the outputs, so a seed replays the same sequence of operations even though
+// the workers' timing differs between runs. The done handlers, whose timing is the
+// workers', draw from a second generator so they cannot shift the first.
 class Stress {
  public:
-  explicit Stress(unsigned seed) : rng_(seed) {
+  explicit Stress(unsigned seed) : rng_(seed), done_rng_(seed ^ 0x9E3779B9u) {
     for (Slot& slot : slots_) CreateOutput(slot);
   }
 
@@ -111,19 +128,26 @@ class Stress {
       slot.outstanding = false;
       slot.log += "DONE ";
       // Like the radio's done handler, start the next run at once now and then.
-      if (Chance(3)) StartRun(slot);
+      if (Chance(done_rng_, 3)) StartRun(slot, DrawRun(done_rng_));
     });
-    if (Chance(2)) output->SetOnProgress([this](TAuOutput*) { ++progress_calls_; });
+    if (Chance(rng_, 2)) output->SetOnProgress([this](TAuOutput*) { ++progress_calls_; });
     output->SetOnThreadException([this](TAuOutput*) { ++error_calls_; });
   }
 
-  void StartRun(Slot& slot) {
-    SimInputOptions options;
-    options.data_bytes = Uniform(0, 8) * 1000 + Uniform(0, 999);
-    options.max_chunk = static_cast<std::uint32_t>(Uniform(100, 3000));
-    const int failure = Uniform(0, 9);
+  static RunChoice DrawRun(std::mt19937& rng) {
+    RunChoice choice;
+    SimInputOptions& options = choice.options;
+    options.data_bytes = Uniform(rng, 0, 8) * 1000 + Uniform(rng, 0, 999);
+    options.max_chunk = static_cast<std::uint32_t>(Uniform(rng, 100, 3000));
+    const int failure = Uniform(rng, 0, 9);
+    const int fail_at = Uniform(rng, 1, 6);
     options.fail_open = failure == 0;
-    options.fail_at_read = failure == 1 ? Uniform(1, 6) : 0;
+    options.fail_at_read = failure == 1 ? fail_at : 0;
+    return choice;
+  }
+
+  void StartRun(Slot& slot, const RunChoice& choice) {
+    const SimInputOptions& options = choice.options;
     slot.input->SetOptions(options);
     slot.output->ResetPermits();
     slot.output->Run();
@@ -144,13 +168,16 @@ class Stress {
   }
 
   void Operate() {
-    Slot& slot = slots_[static_cast<std::size_t>(Uniform(0, kSlots - 1))];
+    Slot& slot = slots_[static_cast<std::size_t>(Uniform(rng_, 0, kSlots - 1))];
+    const int op = Uniform(rng_, 0, 11);
+    const int count = Uniform(rng_, 1, 4);
+    const bool destroy = Chance(rng_, 3);
+    const RunChoice run = DrawRun(rng_);
     ++ops_;
     if (!slot.output) {
       CreateOutput(slot);
       return;
     }
-    const int op = Uniform(0, 11);
     last_op_ = op;
     if (op < 9) {
       slot.log += "op" + std::to_string(op) + "(o" + std::to_string(slot.outstanding) + "c" +
@@ -162,7 +189,7 @@ class Stress {
       case 0:
       case 1:
         if (!slot.outstanding) {
-          StartRun(slot);
+          StartRun(slot, run);
         } else if (!slot.CanEnd()) {
           // The run cannot have ended: Run must refuse and leave it alone.
           try {
@@ -179,7 +206,6 @@ class Stress {
       case 2:
       case 3:
         if (slot.outstanding) {
-          const int count = Uniform(1, 4);
           slot.permits += count;
           slot.output->AllowSteps(count);
         }
@@ -217,7 +243,7 @@ class Stress {
         slot.paused = false;
         break;
       case 8:
-        if (Chance(3)) {
+        if (destroy) {
           slot.output.reset();
           ++destroyed_;
           if (slot.outstanding) {
@@ -261,20 +287,43 @@ class Stress {
   int last_op_ = -1;
 
  private:
-  int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
-  bool Chance(int one_in) { return Uniform(1, one_in) == 1; }
+  static int Uniform(std::mt19937& rng, int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(rng);
+  }
+  static bool Chance(std::mt19937& rng, int one_in) { return Uniform(rng, 1, one_in) == 1; }
 
-  std::mt19937 rng_;
+  std::mt19937 rng_;       // the operations
+  std::mt19937 done_rng_;  // the done handlers
 };
+
+// The seed given in KALVIRA_STRESS_SEED (decimal, 32 bits), else a fresh random one.
+// False for a value that is not such a number.
+bool ChooseSeed(unsigned* seed) {
+  const char* env = std::getenv("KALVIRA_STRESS_SEED");
+  if (env == nullptr || *env == '\0') {
+    *seed = static_cast<unsigned>(std::random_device{}());
+    return true;
+  }
+  const std::string_view text(env);
+  std::uint32_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return false;
+  *seed = value;
+  return true;
+}
 
 TEST(AuOutputStressTest, RandomOperationsKeepTheDoneCount) {
   testing::BindTestThreadAsUi();
   long operations = 50000;
   if (const char* env = std::getenv("KALVIRA_STRESS_OPS")) operations = std::atol(env);
-  const unsigned seed = static_cast<unsigned>(std::random_device{}());
-  SCOPED_TRACE("seed " + std::to_string(seed));
+  unsigned seed = 0;
+  ASSERT_TRUE(ChooseSeed(&seed)) << "KALVIRA_STRESS_SEED is not a 32-bit decimal number: "
+                                 << std::getenv("KALVIRA_STRESS_SEED");
+  std::printf("stress: seed %u (replay with KALVIRA_STRESS_SEED=%u)\n", seed, seed);
+  std::fflush(stdout);
+  SCOPED_TRACE("KALVIRA_STRESS_SEED=" + std::to_string(seed));
 
-  Watchdog watchdog(std::chrono::seconds(60));
+  Watchdog watchdog(std::chrono::seconds(60), seed);
   const auto start = std::chrono::steady_clock::now();
   Stress stress(seed);
   for (long i = 0; i < operations; ++i) {

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/simulated_sound_device.h"
 #include "base/exception.h"
 #include "tests/audio/support/pcm_format.h"
+#include "tests/audio/support/simulated_sound_device.h"
 
 namespace kalvira {
 namespace {

@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "audio/simulated_sound_device.h"
 #include "base/sync_call.h"
 #include "base/text.h"
 #include "tests/audio/pcm_test_input.h"
+#include "tests/audio/support/simulated_sound_device.h"
 #include "tests/support/test_support.h"
 
 namespace kalvira {

@@ -289,35 +289,50 @@ TEST(Mp3InTest, LoopingStartsTheDataAgain) {
                                << second.size();
 }
 
-// A VBR file without an info frame: the reader can only guess its length from the first
-// frames, and a guess that falls short would end the run early. The reader reports such a
-// length as unknown, and the run lasts as long as the data.
-TEST(Mp3InTest, AFileOfUnknownLengthPlaysToItsEnd) {
+// Files without an info frame: mpg123 can only guess their length from the first frames,
+// and a guess that falls short would end the run early. A constant-bit-rate file's
+// length follows from its size, a VBR file's from a scan of its frames: both report
+// their exact length and play to their end.
+TEST(Mp3InTest, FilesWithoutAnInfoFrameReportTheirLengthAndPlayToTheirEnd) {
   testing::TempDir dir;
-  const std::string path = dir.File("vbr.mp3");
   const std::string noise = dir.File("noise.wav");
   const std::string quiet = dir.File("quiet.wav");
   const std::string all = dir.File("all.wav");
   using testing::ShellQuote;
-  // Loud noise first makes the first frames large, so a guess from them is far too short.
+  // Loud noise first makes the first frames of a VBR file large, so a guess from them is
+  // far too short.
   ASSERT_TRUE(testing::RunCommand("sox -q -n -r 44100 -c 2 -b 16 -e signed " + ShellQuote(noise) +
                                   " synth 1 whitenoise vol 0.9 2>&1"));
   ASSERT_TRUE(testing::RunCommand("sox -q -n -r 44100 -c 2 -b 16 -e signed " + ShellQuote(quiet) +
                                   " trim 0 3 2>&1"));
   ASSERT_TRUE(testing::RunCommand("sox -q " + ShellQuote(noise) + " " + ShellQuote(quiet) + " " +
                                   ShellQuote(all) + " 2>&1"));
-  ASSERT_TRUE(testing::RunCommand("lame --quiet -t -V 2 " + ShellQuote(all) + " " +
-                                  ShellQuote(path) + " 2>&1"));
-  const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
-  ASSERT_TRUE(expected);
-  ASSERT_GT(expected->size(), 44100u * 4 * 3);
+  const struct {
+    const char* what;
+    const char* lame;
+  } cases[] = {
+      {"VBR", "-t -V 2"},
+      {"CBR", "-t -b 128"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.File(std::string(c.what) + ".mp3");
+    ASSERT_TRUE(testing::RunCommand("lame --quiet " + std::string(c.lame) + " " + ShellQuote(all) +
+                                    " " + ShellQuote(path) + " 2>&1"));
+    const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
+    ASSERT_TRUE(expected);
+    ASSERT_GT(expected->size(), 44100u * 4 * 4);
+    const auto decoded = static_cast<std::int64_t>(expected->size() / 4);
 
-  TMP3In input;
-  input.SetFileName(path);
-  EXPECT_EQ(input.DurationCs(), 0);
-  EXPECT_EQ(input.GetSampleRate(), 44100u);
-  EXPECT_EQ(input.Size(), 0);
-  EXPECT_TRUE(RunToEnd(input) == *expected);
+    TMP3In input;
+    input.SetFileName(path);
+    EXPECT_EQ(input.GetSampleRate(), 44100u);
+    const std::int64_t cs = (decoded * 100 + 22050) / 44100;
+    EXPECT_EQ(input.DurationCs(), cs) << decoded << " samples decoded";
+    // The length plus a third of a second, as for every file.
+    EXPECT_EQ(input.Size(), (cs * 441 + 44100 / 3) * 4);
+    EXPECT_TRUE(RunToEnd(input) == *expected);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

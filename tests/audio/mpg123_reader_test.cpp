@@ -155,6 +155,64 @@ TEST(ReaderTest, AcceptsDataFromTheGivenStartOffset) {
   EXPECT_EQ(reader->Duration(), kMediaTicksPerSecond);
 }
 
+// Files without an info frame record no length. A constant-bit-rate file's length follows
+// from its size; a VBR file's is found by scanning its frames. Either way it is exactly
+// what decoding gives, so a run neither ends early nor reports a wrong length.
+TEST(ReaderTest, FilesWithoutAnInfoFrameHaveTheirExactLength) {
+  const std::vector<std::string> no_info = {"-t"};
+  const std::vector<std::string> tagged = {"-t", "--add-id3v2", "--ta", "Band", "--tt", "Song"};
+  const struct {
+    const char* what;
+    Mp3Recipe recipe;
+  } cases[] = {
+      {"CBR 44.1 kHz stereo", Mp3Recipe(44100, 2, 2.5).Lame(no_info)},
+      {"CBR 22.05 kHz mono (MPEG-2)", Mp3Recipe(22050, 1, 1.7).Bitrate(64).Lame(no_info)},
+      {"CBR 48 kHz at 320 kbit/s", Mp3Recipe(48000, 2, 1.0).Bitrate(320).Lame(no_info)},
+      {"CBR 8 kHz (MPEG-2.5)", Mp3Recipe(8000, 1, 3.0).Bitrate(16).Lame(no_info)},
+      {"CBR with ID3v2 and ID3v1 tags", Mp3Recipe(44100, 2, 2.0).Lame(tagged)},
+      {"VBR", Mp3Recipe(44100, 2, 2.0).Lame({"-t", "-V", "2"})},
+      {"ABR", Mp3Recipe(44100, 2, 2.0).Lame({"-t", "--abr", "96"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    const std::string path = dir.File("tone.mp3");
+    ASSERT_TRUE(testing::MakeMp3(path, c.recipe));
+    const std::string bytes = testing::ReadFileBytes(path);
+    const std::optional<std::string> expected = testing::DecodeWithMpg123Tool(path);
+    ASSERT_TRUE(expected);
+    const auto rate = static_cast<std::int64_t>(c.recipe.sample_rate);
+    const auto samples = static_cast<std::int64_t>(expected->size()) / (c.recipe.channels * 2);
+    MemorySource source(bytes.data(), bytes.size());
+    auto reader = CreateMediaReader();
+    ASSERT_TRUE(OpenNative16(*reader, source));
+    EXPECT_EQ(reader->Duration(), (samples * kMediaTicksPerSecond + rate / 2) / rate)
+        << samples << " samples decoded";
+    EXPECT_TRUE(DecodeAll(*reader) == *expected);
+  }
+}
+
+// A source that cannot tell its size cannot be scanned: the length stays unknown.
+TEST(ReaderTest, ASourceOfUnknownSizeHasAnUnknownLength) {
+  class UnsizedSource final : public MediaSource {
+   public:
+    explicit UnsizedSource(const std::string& bytes) : bytes_(bytes.data(), bytes.size()) {}
+    std::int64_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) override {
+      return bytes_.ReadAt(offset, buffer, count);
+    }
+    std::int64_t Size() override { return -1; }
+
+   private:
+    MemorySource bytes_;
+  };
+  const std::string bytes = testing::MakeMp3Bytes(Mp3Recipe(44100, 2, 1.0).Lame({"-t"}));
+  UnsizedSource source(bytes);
+  auto reader = CreateMediaReader();
+  ASSERT_TRUE(OpenNative16(*reader, source));
+  EXPECT_EQ(reader->Duration(), 0);
+  EXPECT_GT(DecodeAll(*reader).size(), 44100u * 4);
+}
+
 // ---------------------------------------------------------------------------------------
 // Bad input: the reader refuses it or decodes what there is; nothing crashes or spins.
 

@@ -3,8 +3,13 @@
 // no playback device at all the list is empty and every run of an output ends with
 // "Invalid device number".
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <set>
+#include <string>
 
 #include "audio/dx_audio_out.h"
 #include "audio/sound_device.h"
@@ -33,6 +38,61 @@ TEST(PortAudioSoundDeviceTest, ListsTheDefaultOutputFirst) {
     EXPECT_FALSE(list[i].description.empty());
   }
   EXPECT_EQ(device->CreateEndpoint(SoundDeviceId{}, &endpoint), kSoundOk);
+}
+
+// What `work` writes to file descriptor 2, where the sound libraries print.
+std::string CaptureStandardError(const std::function<void()>& work) {
+  std::fflush(stderr);
+  char path[] = "/tmp/kalvira-stderr-XXXXXX";
+  const int file = ::mkstemp(path);
+  if (file < 0) return "mkstemp failed";
+  ::unlink(path);
+  const int saved = ::dup(2);
+  ::dup2(file, 2);
+  work();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::string text;
+  char chunk[4096];
+  ::lseek(file, 0, SEEK_SET);
+  for (ssize_t n; (n = ::read(file, chunk, sizeof chunk)) > 0;) {
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+  ::close(file);
+  return text;
+}
+
+// Probing the sound system prints nothing of its own on standard error (on a machine
+// without the cards and servers it probes, the libraries would print dozens of lines);
+// what fails still comes back as the device layer's result.
+TEST(PortAudioSoundDeviceTest, ProbesTheSoundSystemSilently) {
+  std::vector<SoundDeviceInfo> list;
+  SoundResult endpoint_result = kSoundOk;
+  const std::string printed = CaptureStandardError([&] {
+    const std::shared_ptr<SoundDevice> device = MakePortAudioSoundDevice();
+    list = device->EnumerateDevices();
+    std::unique_ptr<SoundEndpoint> endpoint;
+    endpoint_result = device->CreateEndpoint(SoundDeviceId{}, &endpoint);
+    if (endpoint) {
+      WaveFormat format;
+      format.format_tag = WaveFormat::kTagPcm;
+      format.channels = 2;
+      format.samples_per_sec = 44100;
+      format.bits_per_sample = 16;
+      format.block_align = 4;
+      format.avg_bytes_per_sec = 44100 * 4;
+      std::unique_ptr<SoundBuffer> buffer;
+      // Opens a stream on a real card; whether it succeeds is the machine's affair.
+      endpoint->CreateBuffer(format, 44100 * 4, &buffer);
+    }
+  });
+  EXPECT_EQ(printed, "");
+  if (list.empty()) {
+    EXPECT_EQ(endpoint_result, kSoundErrNoDriver);
+  } else {
+    EXPECT_EQ(endpoint_result, kSoundOk);
+  }
 }
 
 }  // namespace

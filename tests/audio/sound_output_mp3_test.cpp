@@ -11,6 +11,7 @@
 #include "audio/wav_file_device.h"
 #include "base/sync_call.h"
 #include "tests/audio/mp3_fixtures.h"
+#include "tests/audio/support/simulated_sound_device.h"
 #include "tests/audio/wav_test_file.h"
 #include "tests/support/test_support.h"
 
@@ -79,6 +80,65 @@ TEST(SoundOutputMp3Test, WholeRunGivesExactlyTheReferenceDecoding) {
     EXPECT_EQ(noise, played.end()) << "sound after the data at byte " << (noise - played.begin());
     EXPECT_EQ(played.size() % contents->block_align, 0u);
   }
+}
+
+// A run that fails in set-up before the input starts (no sound device here) still ends
+// the input's run: the file that the program's tag reads opened is closed again and the
+// sample range, meant for one run only, is gone. A file that another run is playing
+// through the same input is left to that run.
+TEST(SoundOutputMp3Test, ARunThatFailsInSetUpEndsTheInputsRunUnlessAnotherHoldsIt) {
+  SyncCallQueue::Instance().BindUiThread();
+  kalvira::testing::TempDir dir;
+  const std::string mp3 = dir.File("tone.mp3");
+  ASSERT_TRUE(testing::MakeMp3(mp3, Mp3Recipe(44100, 2, 1.0)));
+  SimulatedSoundDevice::Options none;
+  none.devices = 0;
+
+  TMP3In input;
+  input.SetFileName(mp3);
+  ASSERT_EQ(input.GetSampleRate(), 44100u);
+  ASSERT_EQ(input.OpenCount(), 1);
+  input.SetStartSample(4410);
+  input.SetEndSample(22050);
+
+  int failed_done = 0;
+  TDXAudioOut failing(std::make_shared<SimulatedSoundDevice>(none));
+  failing.SetInput(&input);
+  failing.SetOnDone([&](TAuOutput*) { ++failed_done; });
+  failing.Run();
+  ASSERT_TRUE(PumpUntil([&] { return failed_done == 1; }));
+  EXPECT_EQ(failing.ErrorText(), "Invalid device number");
+  EXPECT_EQ(input.OpenCount(), 0);
+  EXPECT_EQ(input.StartSample(), 0);
+  EXPECT_EQ(input.EndSample(), -1);
+  EXPECT_FALSE(input.Busy());
+
+  // Another output plays the same input, its clock held by the test.
+  input.SetStartSample(4410);
+  input.SetEndSample(22050);
+  const auto device = std::make_shared<SimulatedSoundDevice>();
+  device->set_sleep_mode(SimulatedSoundDevice::SleepMode::kWaitForTest);
+  int playing_done = 0;
+  TDXAudioOut playing(device);
+  playing.SetInput(&input);
+  playing.SetOnDone([&](TAuOutput*) { ++playing_done; });
+  playing.Run();
+  ASSERT_TRUE(device->WaitForSleeper(std::chrono::seconds(30)));
+  ASSERT_TRUE(input.Busy());
+  failing.Run();
+  ASSERT_TRUE(PumpUntil([&] { return failed_done == 2; }));
+  EXPECT_EQ(failing.ErrorText(), "Invalid device number");
+  EXPECT_EQ(input.OpenCount(), 1);
+  EXPECT_EQ(input.StartSample(), 4410);
+  EXPECT_EQ(input.EndSample(), 22050);
+  EXPECT_TRUE(input.Busy());
+
+  device->set_sleep_mode(SimulatedSoundDevice::SleepMode::kAdvanceClock);
+  ASSERT_TRUE(PumpUntil([&] { return playing_done == 1; }));
+  EXPECT_EQ(playing.ErrorText(), "");
+  EXPECT_EQ(input.OpenCount(), 0);
+  EXPECT_EQ(input.StartSample(), 0);
+  EXPECT_EQ(input.EndSample(), -1);
 }
 
 }  // namespace

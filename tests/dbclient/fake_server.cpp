@@ -157,7 +157,7 @@ std::string EofPayload() {
   return std::string("\xFE\0\0\x02\0", 5);
 }
 
-std::string Column41(const std::string& name, std::uint8_t type, std::uint32_t length,
+std::string Column41(const std::string& name, MySqlColumnType type, std::uint32_t length,
                      std::uint16_t flags, std::uint16_t charset) {
   std::string out = LengthEncodedString("def") + LengthEncodedString("kalvira") +
                     LengthEncodedString("t") + LengthEncodedString("t") +

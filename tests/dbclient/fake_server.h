@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "dbclient/my_session.h"
+
 namespace kalvira::testing {
 
 struct FakeStep {
@@ -65,7 +67,7 @@ std::string Greeting(const std::string& version, std::uint32_t thread_id,
 std::string OkPayload(std::uint64_t affected = 0, std::uint64_t insert_id = 0);
 std::string EofPayload();
 // A protocol-4.1 column definition payload.
-std::string Column41(const std::string& name, std::uint8_t type, std::uint32_t length,
+std::string Column41(const std::string& name, MySqlColumnType type, std::uint32_t length,
                      std::uint16_t flags = 0, std::uint16_t charset = 51);
 // A whole result set as packets numbered from 1: count, definitions, EOF, rows, EOF.
 std::string ResultSet(const std::vector<std::string>& columns,

@@ -26,8 +26,8 @@ namespace {
 using namespace kalvira::testing;
 
 constexpr std::uint16_t kCaps41 = 0xA20F;
-constexpr std::uint8_t kVarString = 253;
-constexpr std::uint8_t kLong = 3;
+constexpr MySqlColumnType kVarString = MySqlColumnType::kVarString;
+constexpr MySqlColumnType kLong = MySqlColumnType::kLong;
 const std::string kNull(1, '\xFB');
 constexpr std::uint32_t kHugeWidth = 0xFFFFFF;  // columns that hold megabytes
 

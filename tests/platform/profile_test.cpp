@@ -101,12 +101,12 @@ TEST(ProfileFile, WritesCreateTheFileThenEditIt) {
   TempDir dir;
   const std::string path = dir.File("Папка config.ini");
   WriteProfileString(path, "ZAMRACONFIG", "FormCaption", "Радио");
-  WriteProfileString(path, "ERRORLOG", "01.02.2003 - 04:05:06", "first");
+  WriteProfileString(path, "ERRORLOG", "01.02.2003 - 4:05:06", "first");
   WriteProfileString(path, "zamraconfig", "OnlineChat", "1");
   WriteProfileString(path, "ZAMRACONFIG", "formcaption", "Kalvira");
   EXPECT_EQ(ReadFileBytes(path),
             "[ZAMRACONFIG]\r\nFormCaption=Kalvira\r\nOnlineChat=1\r\n"
-            "[ERRORLOG]\r\n01.02.2003 - 04:05:06=first\r\n");
+            "[ERRORLOG]\r\n01.02.2003 - 4:05:06=first\r\n");
   EXPECT_EQ(ReadProfileString(path, "ZAMRACONFIG", "FORMCAPTION"), "Kalvira");
   EXPECT_EQ(Listing(dir.path()), std::set<std::string>{"Папка config.ini"});
 }

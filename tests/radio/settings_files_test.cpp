@@ -111,13 +111,24 @@ TEST_F(SettingsFilesTest, TwoErrorsInOneSecondLeaveTheSecond) {
                          "08.12.2009 - 14:03:28=line one  line two\r\n"));
 }
 
+// The Russian short date keeps its leading zeros; the long time (H:mm:ss) has none for
+// the hour.
 TEST(LogErrorKey, RussianShortDateAndLongTime) {
   const char* tz = std::getenv("TZ");
   const std::string saved = tz != nullptr ? tz : "";
   ::setenv("TZ", "UTC0", 1);
   ::tzset();
-  EXPECT_EQ(LogErrorKey(Clock::from_time_t(1767323045)), "02.01.2026 - 03:04:05");
-  EXPECT_EQ(LogErrorKey(TheMoment()), "08.12.2009 - 11:03:27");
+  const struct {
+    std::time_t when;
+    const char* key;
+  } cases[] = {
+      {1767323045, "02.01.2026 - 3:04:05"}, {1260270207, "08.12.2009 - 11:03:27"},
+      {1767225600, "01.01.2026 - 0:00:00"}, {1767311999, "01.01.2026 - 23:59:59"},
+      {951782400, "29.02.2000 - 0:00:00"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LogErrorKey(Clock::from_time_t(c.when)), c.key) << c.when;
+  }
   if (tz != nullptr) {
     ::setenv("TZ", saved.c_str(), 1);
   } else {

@@ -1,4 +1,4 @@
-#include "audio/simulated_sound_device.h"
+#include "tests/audio/support/simulated_sound_device.h"
 
 #include <algorithm>
 #include <cassert>

@@ -2,8 +2,6 @@
 // greetings, the pre-4.1 and early 4.1.0 password exchanges, broken and hostile packets,
 // TIMESTAMP columns of every length. The handshake reply is checked byte for byte
 // against values worked out here.
-#include "tests/dbclient/fake_server.h"
-
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
@@ -15,11 +13,13 @@
 #include "dbclient/my_connection.h"
 #include "dbclient/my_query.h"
 #include "dbclient/my_session.h"
+#include "tests/dbclient/fake_server.h"
 
 namespace kalvira {
 namespace {
 
 using namespace kalvira::testing;
+using T = MySqlColumnType;
 
 const std::string kScramble20 = "abcdefgh12345678ijkl";
 const std::string kUser = "radio";
@@ -123,7 +123,7 @@ Failure CaptureFailure(const std::function<void()>& action) {
   return {};
 }
 
-TEST(FakeServerTest, HandshakeReplyIsByteExactAndSetNamesFollowsByVersion) {
+TEST(WireProtocolTest, HandshakeReplyIsByteExactAndSetNamesFollowsByVersion) {
   const std::string token = Xor(Sha1(kPassword), Sha1(kScramble20 + Sha1(Sha1(kPassword))));
   struct Case {
     const char* version;
@@ -135,8 +135,9 @@ TEST(FakeServerTest, HandshakeReplyIsByteExactAndSetNamesFollowsByVersion) {
                                     ReceivePacket(), Send(Packet(2, OkPayload()))};
     if (c.sends_set_names)
       script = script + std::vector{ReceivePacket(), Send(Packet(1, OkPayload()))};
-    script = script + std::vector{ReceivePacket(), Send(ResultSet({Column41("v", 253, 10)},
-                                                                  {LengthEncodedString("ok")}))};
+    script =
+        script + std::vector{ReceivePacket(), Send(ResultSet({Column41("v", T::kVarString, 10)},
+                                                             {LengthEncodedString("ok")}))};
     FakeServer server(script);
     {
       TMyConnection connection;
@@ -159,12 +160,12 @@ TEST(FakeServerTest, HandshakeReplyIsByteExactAndSetNamesFollowsByVersion) {
   }
 }
 
-TEST(FakeServerTest, OldServerGetsTheShortReplyAndOldColumnDefinitions) {
+TEST(WireProtocolTest, OldServerGetsTheShortReplyAndOldColumnDefinitions) {
   const std::string scramble8 = "q9%Rz!7w";
   // Old column definition: table, name, length (3), type (1), flags (2) + decimals (1).
   const std::string column = LengthEncodedString("t") + LengthEncodedString("n") + '\x03' +
-                             std::string("\x0B\0\0", 3) + '\x01' + '\x03' + '\x03' +
-                             std::string("\0\0\0", 3);
+                             std::string("\x0B\0\0", 3) + '\x01' + static_cast<char>(T::kLong) +
+                             '\x03' + std::string("\0\0\0", 3);
   std::string reply_result = Packet(1, LengthEncoded(1)) + Packet(2, column) + Packet(3, "\xFE") +
                              Packet(4, LengthEncodedString("-12")) + Packet(5, "\xFE");
   FakeServer server({Send(Packet(0, Greeting("4.0.18", 3, scramble8, kCapsOld))), ReceivePacket(),
@@ -187,7 +188,7 @@ TEST(FakeServerTest, OldServerGetsTheShortReplyAndOldColumnDefinitions) {
   EXPECT_EQ(server.Received()[0], expected);
 }
 
-TEST(FakeServerTest, ServerAsksForTheOldScrambleOrTheEarly410Exchange) {
+TEST(WireProtocolTest, ServerAsksForTheOldScrambleOrTheEarly410Exchange) {
   const std::string token = Xor(Sha1(kPassword), Sha1(kScramble20 + Sha1(Sha1(kPassword))));
   const std::string challenge_tail = "ABCDEFGHIJKLMNOPQRST";
   const std::string challenge = std::string("\x01\x02\x03\x04", 4) + challenge_tail;
@@ -225,7 +226,7 @@ TEST(FakeServerTest, ServerAsksForTheOldScrambleOrTheEarly410Exchange) {
   }
 }
 
-TEST(FakeServerTest, BrokenGreetingsFailWithTheirCodes) {
+TEST(WireProtocolTest, BrokenGreetingsFailWithTheirCodes) {
   const std::string greeting = Greeting("5.0.51a-log", 42, kScramble20, kCaps41);
   std::string old_protocol = greeting;
   old_protocol[0] = '\x09';
@@ -238,7 +239,7 @@ TEST(FakeServerTest, BrokenGreetingsFailWithTheirCodes) {
       {"sequence number out of order",
        {Send(Packet(1, greeting))},
        1156,
-       "ReceiveHeader: Net packets out of order: received[1], expected[0]"},
+       "\r\nReceiveHeader: Net packets out of order: received[1], expected[0]"},
       {"peer closes after the greeting",
        {Send(Packet(0, greeting)), ReceivePacket(), CloseConnection()},
        2013,
@@ -280,7 +281,7 @@ TEST(FakeServerTest, BrokenGreetingsFailWithTheirCodes) {
   }
 }
 
-TEST(FakeServerTest, RefusedConnectionNamesTheHostAnd10061) {
+TEST(WireProtocolTest, RefusedConnectionNamesTheHostAnd10061) {
   int port = 0;
   {
     FakeServer server({});  // listens, then goes away
@@ -306,20 +307,23 @@ TEST(FakeServerTest, RefusedConnectionNamesTheHostAnd10061) {
   EXPECT_EQ(unknown.message, "Can't connect to MySQL server on 'no-such-host.invalid' (10061)");
 }
 
-TEST(FakeServerTest, RowsColumnsAndTimestampLengths) {
+TEST(WireProtocolTest, RowsColumnsAndTimestampLengths) {
   using enum TFieldType;
   const std::vector<std::string> columns = {
-      Column41("a", 253, 10),  Column41("b", 253, 10),  Column41("ts14", 7, 14),
-      Column41("ts12", 7, 12), Column41("ts10", 7, 10), Column41("ts8", 7, 8),
-      Column41("ts6", 7, 6),   Column41("ts4", 7, 4),   Column41("ts2", 7, 2),
-      Column41("ts19", 7, 19), Column41("f", 5, 22)};
+      Column41("a", T::kVarString, 10),    Column41("b", T::kVarString, 10),
+      Column41("ts14", T::kTimestamp, 14), Column41("ts12", T::kTimestamp, 12),
+      Column41("ts10", T::kTimestamp, 10), Column41("ts8", T::kTimestamp, 8),
+      Column41("ts6", T::kTimestamp, 6),   Column41("ts4", T::kTimestamp, 4),
+      Column41("ts2", T::kTimestamp, 2),   Column41("ts19", T::kTimestamp, 19),
+      Column41("f", T::kDouble, 22)};
   const std::string row = "\xFB" + LengthEncodedString("x") +
                           LengthEncodedString("20240229131415") +
                           LengthEncodedString("240229131415") + LengthEncodedString("2402291314") +
                           LengthEncodedString("20240229") + LengthEncodedString("991231") +
                           LengthEncodedString("6912") + LengthEncodedString("70") +
                           LengthEncodedString("0000-00-00 00:00:00") + LengthEncodedString("1.5e3");
-  FakeServer server(Prelude41() + std::vector{ReceivePacket(), Send(ResultSet(columns, {row}))});
+  FakeServer server(Prelude41() + std::vector{ReceivePacket(), Send(ResultSet(columns, {row})),
+                                              ReceivePacket(), Send(ResultSet(columns, {row}))});
   TMyConnection connection;
   Configure(connection, server);
   TMyQuery query;
@@ -343,13 +347,20 @@ TEST(FakeServerTest, RowsColumnsAndTimestampLengths) {
     EXPECT_EQ(query.FieldNamed(name).TextValue(), text);
   }
   EXPECT_EQ(query.FieldNamed("f").TextValue(), "1500");
+
+  // Not read as null, a value that is no date is the 1st of January of the year 100.
+  query.Options().null_for_zero_date = false;
+  query.Execute();
+  EXPECT_FALSE(query.FieldNamed("ts19").IsNull());
+  EXPECT_EQ(query.FieldNamed("ts19").TextValue(), "0100-01-01 00:00:00");
+  EXPECT_EQ(query.FieldNamed("ts19").DateTimeValue(), -657434.0);
 }
 
 // Each case answers "SELECT x" with the given bytes; some leave the connection usable
 // (the script then answers "SELECT 1"), the rest break the stream and close it.
-TEST(FakeServerTest, BadRepliesRaiseClearErrors) {
-  const std::string one = ResultSet({Column41("c", 253, 5)}, {LengthEncodedString("1")});
-  const std::string text_column = Packet(2, Column41("c", 253, 5));
+TEST(WireProtocolTest, BadRepliesRaiseClearErrors) {
+  const std::string one = ResultSet({Column41("c", T::kVarString, 5)}, {LengthEncodedString("1")});
+  const std::string text_column = Packet(2, Column41("c", T::kVarString, 5));
   auto head = [&](const std::string& count) { return Packet(1, count) + text_column; };
   auto with_row = [&](const std::string& row) {
     return head(LengthEncoded(1)) + Packet(3, EofPayload()) + Packet(4, row) +
@@ -362,14 +373,17 @@ TEST(FakeServerTest, BadRepliesRaiseClearErrors) {
     std::string message;
     bool stays_open;
   } cases[] = {
-      {"column type 200", ResultSet({Column41("c", 200, 5)}, {LengthEncodedString("1")}), 2027,
-       "Unknown MySQL datatype (200)", true},
-      {"TIMESTAMP of length 11", ResultSet({Column41("c", 7, 11)}, {}), 2027,
+      {"column type 200",
+       ResultSet({Column41("c", static_cast<MySqlColumnType>(200), 5)}, {LengthEncodedString("1")}),
+       2027, "Unknown MySQL datatype (200)", true},
+      {"TIMESTAMP of length 11", ResultSet({Column41("c", T::kTimestamp, 11)}, {}), 2027,
        "Invalid FIELD_TYPE_TIMESTAMP Field.Length (11)", true},
-      {"float text with a comma", ResultSet({Column41("c", 5, 5)}, {LengthEncodedString("1,5")}),
-       -1, "'1,5' is not a valid floating point value", true},
-      {"time without a colon", ResultSet({Column41("c", 11, 10)}, {LengthEncodedString("12345")}),
-       -1, "Wrong time format. Field c, value 12345", true},
+      {"float text with a comma",
+       ResultSet({Column41("c", T::kDouble, 5)}, {LengthEncodedString("1,5")}), -1,
+       "'1,5' is not a valid floating point value", true},
+      {"time without a colon",
+       ResultSet({Column41("c", T::kTime, 10)}, {LengthEncodedString("12345")}), -1,
+       "Wrong time format. Field c, value 12345", true},
       {"server error", Packet(1, "\xFF" + Le16(1146) + "#42S02Table 'x' doesn't exist"), 1146,
        "\r\n#42S02Table 'x' doesn't exist", true},
       {"local file request is refused", Packet(1, "\xFB/etc/passwd") + Packet(3, OkPayload()), 2000,
@@ -389,8 +403,8 @@ TEST(FakeServerTest, BadRepliesRaiseClearErrors) {
            Packet(4, "\xFF" + Le16(1317) + "#70100Query execution was interrupted"),
        1317, "\r\n#70100Query execution was interrupted", true},
       {"value prefix 255 in the second column",
-       Packet(1, LengthEncoded(2)) + Packet(2, Column41("c", 253, 5)) +
-           Packet(3, Column41("d", 253, 5)) + Packet(4, EofPayload()) +
+       Packet(1, LengthEncoded(2)) + Packet(2, Column41("c", T::kVarString, 5)) +
+           Packet(3, Column41("d", T::kVarString, 5)) + Packet(4, EofPayload()) +
            Packet(5,
                   "\x01"
                   "a"
@@ -418,7 +432,7 @@ TEST(FakeServerTest, BadRepliesRaiseClearErrors) {
       {"short EOF after definitions", head(LengthEncoded(1)) + Packet(3, "\xFE\x01\x00"), 2027,
        "Malformed packet", false},
       {"packet out of order", Packet(2, LengthEncoded(1)), 1156,
-       "ReceiveHeader: Net packets out of order: received[2], expected[1]", false},
+       "\r\nReceiveHeader: Net packets out of order: received[2], expected[1]", false},
       {"rows cut off",
        head(LengthEncoded(1)) + Packet(3, EofPayload()) +
            std::string("\x05\0\0\x04\x03"
@@ -463,7 +477,7 @@ TEST(FakeServerTest, BadRepliesRaiseClearErrors) {
   }
 }
 
-TEST(FakeServerTest, SilentServerTimesOut) {
+TEST(WireProtocolTest, SilentServerTimesOut) {
   // A server that accepts and never greets: the handshake gives up after the connection
   // time-out instead of blocking for good.
   FakeServer server({ReceivePacket()});
@@ -477,7 +491,7 @@ TEST(FakeServerTest, SilentServerTimesOut) {
             "Socket error on read. WSAGetLastError return 10060($274C)");
 }
 
-TEST(FakeServerTest, QueryWithoutConnectionRaisesAndStaysClosed) {
+TEST(WireProtocolTest, QueryWithoutConnectionRaisesAndStaysClosed) {
   TMyQuery query("dfqup");
   query.SetSQL("SELECT 1");
   try {
@@ -497,7 +511,7 @@ TEST(FakeServerTest, QueryWithoutConnectionRaisesAndStaysClosed) {
   EXPECT_EQ(query.Connection(), nullptr);
 }
 
-TEST(FakeServerTest, SessionCommandsGoOutAsSpecifiedPackets) {
+TEST(WireProtocolTest, SessionCommandsGoOutAsSpecifiedPackets) {
   const std::string ok = OkPayload();
   FakeServer server({Send(Packet(0, Greeting("5.0.51a-log", 42, kScramble20, kCaps41))),
                      ReceivePacket(), Send(Packet(2, ok)), ReceivePacket(), Send(Packet(1, ok)),
@@ -527,7 +541,7 @@ TEST(FakeServerTest, SessionCommandsGoOutAsSpecifiedPackets) {
   EXPECT_EQ(server.Received()[4], std::string("\0\x01", 2));
 }
 
-TEST(FakeServerTest, SilentServerDuringAStatementTimesOutAfterThirtySeconds) {
+TEST(WireProtocolTest, SilentServerDuringAStatementTimesOutAfterThirtySeconds) {
   // No command time-out set: the statement still ends after 30 seconds, with the lost
   // connection error, and the connection is closed.
   FakeServer server(Prelude41() + std::vector{ReceivePacket(), ReceivePacket()});
