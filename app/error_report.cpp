@@ -28,11 +28,7 @@ void ReportError(std::exception_ptr error) {
     std::fprintf(stderr, "kalvira: %s\n", message.c_str());
     return;
   }
-  MessageBoxRequest request;
-  request.text = message;
-  request.kind = MessageKind::kError;
-  request.buttons = MessageButtons::kOkCancel;
-  report_box->Show(request);
+  ShowErrorBox(*report_box, message);
 }
 
 }  // namespace kalvira

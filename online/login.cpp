@@ -12,18 +12,6 @@
 
 namespace kalvira {
 
-namespace {
-
-void ShowError(IMessageBox& box, std::string text) {
-  MessageBoxRequest request;
-  request.text = std::move(text);
-  request.kind = MessageKind::kError;
-  request.buttons = MessageButtons::kOkCancel;
-  box.Show(request);
-}
-
-}  // namespace
-
 TLogin::TLogin(TMyQuery& dnvjhe, const TSettingsFiles& settings, IMessageBox& box)
     : dnvjhe_(dnvjhe), settings_(settings), box_(box) {}
 
@@ -53,14 +41,14 @@ TLogin::Outcome TLogin::LoginToService(const std::string& email, const std::stri
     settings_.LogError(online_texts::kLoginFailed);
   }
   if (dnvjhe_.AtEnd()) {
-    ShowError(
+    ShowErrorBox(
         box_,
         std::string(online_texts::kDeniedBefore).append(email).append(online_texts::kDeniedAfter));
     return Outcome::kDenied;
   }
   const std::string cipher_text = EncryptCredential(password);
   if (cipher_text != dnvjhe_.FieldNamed("password").TextValue()) {
-    ShowError(box_, std::string(online_texts::kWrongPassword));
+    ShowErrorBox(box_, std::string(online_texts::kWrongPassword));
     return Outcome::kWrongPassword;
   }
   login_pending_ = false;

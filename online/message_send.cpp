@@ -13,14 +13,6 @@ constexpr std::string_view kNickBefore = "<B><FONT color=\"#FF0000\">";
 constexpr std::string_view kNickAfter = "</FONT></b>";
 constexpr char32_t kBackspace = U'\b';
 
-void ShowError(IMessageBox& box, std::string_view text) {
-  MessageBoxRequest request;
-  request.text = std::string(text);
-  request.kind = MessageKind::kError;
-  request.buttons = MessageButtons::kOkCancel;
-  box.Show(request);
-}
-
 }  // namespace
 
 std::string NickMarkup(std::string_view nick) {
@@ -51,11 +43,11 @@ bool TMessageSend::KeyDown(std::string_view message, bool is_f8) {
 
 bool TMessageSend::Send(const std::string& nick, const std::string& message) {
   if (nick.empty()) {
-    ShowError(box_, online_texts::kNoNick);
+    ShowErrorBox(box_, std::string(online_texts::kNoNick));
     return false;
   }
   if (message.empty()) {
-    ShowError(box_, online_texts::kEmptyMessage);
+    ShowErrorBox(box_, std::string(online_texts::kEmptyMessage));
     return false;
   }
   send_(hidden_mode_ ? NickMarkup(nick) : nick, message);

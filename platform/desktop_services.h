@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace kalvira {
 
@@ -52,6 +53,16 @@ class IMessageBox {
   // was closed otherwise).
   virtual MessageResult Show(const MessageBoxRequest& request) = 0;
 };
+
+// The error box of the program's own failures: the error kind with OK and Cancel, the
+// kind's own caption and picture.
+inline MessageResult ShowErrorBox(IMessageBox& box, std::string text) {
+  MessageBoxRequest request;
+  request.text = std::move(text);
+  request.kind = MessageKind::kError;
+  request.buttons = MessageButtons::kOkCancel;
+  return box.Show(request);
+}
 
 // The alert pop-up's single message slot.
 class IAlertPopup {

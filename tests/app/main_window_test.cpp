@@ -42,14 +42,8 @@ class MainWindowTest : public ::testing::Test {
   }
 
   std::unique_ptr<TfrmKalviraMain> MakeWindow() {
-    TfrmKalviraMain::Options options;
-    options.program_dir = folder_.Dir();
-    options.device = MakeWavFileSoundDevice(folder_.File("out.wav"));
-    options.shell = &shell_;
-    options.message_box = &box_;
-    options.terminate = [this](int code) { exit_codes_.push_back(code); };
-    options.drives = std::vector<TDrive>{};  // a first-run scan searches nothing
-    return std::make_unique<TfrmKalviraMain>(std::move(options));
+    return std::make_unique<TfrmKalviraMain>(
+        testing::TestWindowOptions(folder_, shell_, box_, exit_codes_));
   }
 
   ProgramFolder folder_;

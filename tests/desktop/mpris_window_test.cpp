@@ -36,13 +36,8 @@ class MprisWindowTest : public ::testing::Test {
                folder_.MakeTrack("never.mp3", 1.0)};
     folder_.WriteList("rallfm.lfm", tracks_);
 
-    TfrmKalviraMain::Options options;
-    options.program_dir = folder_.Dir();
-    options.device = MakeWavFileSoundDevice(folder_.File("out.wav"));
-    options.shell = &shell_;
-    options.message_box = &box_;
-    options.terminate = [this](int code) { exit_codes_.push_back(code); };
-    window_ = std::make_unique<TfrmKalviraMain>(std::move(options));
+    window_ = std::make_unique<TfrmKalviraMain>(
+        testing::TestWindowOptions(folder_, shell_, box_, exit_codes_));
     controls_ = std::make_unique<TMainWindowControls>(*window_);
     service_ = std::make_unique<TMprisService>(*controls_, desktop::kDesktopEntryId);
     const QString address = QString::fromStdString(bus_.Address());

@@ -75,14 +75,8 @@ class OnlineWindowsTest : public testing::ServiceTest {
     const std::filesystem::path skin =
         std::filesystem::path(std::getenv("KALVIRA_SOURCE_DIR")) / "data/skins/kalvira.qss";
     SetConfig(settings::kSkin, skin.string());
-    TfrmKalviraMain::Options options;
-    options.program_dir = folder_.Dir();
-    options.device = MakeWavFileSoundDevice(folder_.File("out.wav"));
-    options.shell = &shell_;
-    options.message_box = &box_;
-    options.terminate = [this](int code) { exit_codes_.push_back(code); };
-    options.drives = std::vector<TDrive>{};  // a first-run scan searches nothing
-    window_ = std::make_unique<TfrmKalviraMain>(std::move(options));
+    window_ = std::make_unique<TfrmKalviraMain>(
+        testing::TestWindowOptions(folder_, shell_, box_, exit_codes_));
     online_ = std::make_unique<TOnlineWindows>(*window_, beeper_);
     TProgramWindows windows;
     online_->AddTo(windows);

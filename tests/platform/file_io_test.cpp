@@ -21,15 +21,10 @@ namespace kalvira {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Listing;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-std::set<std::string> Listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
-  return names;
-}
 
 // 40 KB of one version: the writes under test are as large as a grown config.ini.
 std::string Version(int number) {

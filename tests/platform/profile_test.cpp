@@ -22,15 +22,10 @@ namespace kalvira {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Listing;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-std::set<std::string> Listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
-  return names;
-}
 
 // What a write reports: "ok" or the message of the error it raised.
 std::string Outcome(const std::function<void()>& write) {

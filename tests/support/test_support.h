@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,8 @@ bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds deadline = std::chrono::seconds(30));
 
 std::string ReadFileBytes(const std::filesystem::path& path);
+// The names of the entries of a folder.
+std::set<std::string> Listing(const std::filesystem::path& dir);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // The bytes as upper-case hexadecimal digits, two per byte ("1F0A").

@@ -37,11 +37,7 @@ void TfrmZamraStore::EnableCabinetButtons() {
 // list until the next one.
 void TfrmZamraStore::btnS1Click() {
   if (authorize_ != nullptr && authorize_->LoginPending()) {
-    MessageBoxRequest request;
-    request.text = std::string(online_texts::kAccessLevelError);
-    request.kind = MessageKind::kError;
-    request.buttons = MessageButtons::kOkCancel;
-    box_.Show(request);
+    ShowErrorBox(box_, std::string(online_texts::kAccessLevelError));
     form_->btnS1->setEnabled(false);
     return;
   }
