@@ -3,24 +3,19 @@
 // until the process ends; they are only shown and hidden.
 #include <QDBusConnection>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "app/error_report.h"
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
-#include "app/online_windows.h"
+#include "app/program_windows.h"
 #include "desktop/desktop_entry.h"
 #include "desktop/main_window_controls.h"
 #include "desktop/mpris_service.h"
 #include "platform/program_dir.h"
 #include "ui/fonts.h"
-#include "ui/forms/filename_form.h"
-#include "ui/forms/genre_list_form.h"
-#include "ui/forms/search_dialog.h"
 #include "ui/image_list.h"
-#include "ui/qt_beeper.h"
 
 int main(int argc, char** argv) {
   // The program folder is the current folder, seeded first for an installed program.
@@ -34,19 +29,8 @@ int main(int argc, char** argv) {
 
   kalvira::TfrmKalviraMain frmKalviraMain({});
   kalvira::SetErrorReportBox(&frmKalviraMain.MessageBox());
-  kalvira::TfrmSearchDialog frmSearchDialog;
-  kalvira::TfrmMP3ID3TagByGenreGenerateList frmMP3ID3TagByGenreGenerateList;
-  kalvira::TfrmFilename frmFilename(frmKalviraMain.Shell(),
-                                    [&] { return frmKalviraMain.Radio().CurrentFile(); });
-  kalvira::ui::TQtBeeper beeper;
-  kalvira::TOnlineWindows online(frmKalviraMain, beeper);
-
-  kalvira::TProgramWindows windows;
-  windows.frmSearchDialog = &frmSearchDialog;
-  windows.frmMP3ID3TagByGenreGenerateList = &frmMP3ID3TagByGenreGenerateList;
-  windows.frmFilename = &frmFilename;
-  online.AddTo(windows);
-  frmKalviraMain.AttachWindows(windows);
+  kalvira::TProgramWindowSet windows(frmKalviraMain,
+                                     [&] { return frmKalviraMain.Radio().CurrentFile(); });
   // Media keys and the desktop's media controls; nothing without a session bus.
   kalvira::desktop::TMainWindowControls media_controls(frmKalviraMain);
   kalvira::desktop::TMprisService mpris(media_controls, kalvira::desktop::kDesktopEntryId);

@@ -15,7 +15,7 @@
 
 #include "app/kalvira_application.h"
 #include "app/main_window.h"
-#include "app/online_windows.h"
+#include "app/program_windows.h"
 #include "ui/fonts.h"
 #include "ui/forms/filename_form.h"
 #include "ui/forms/genre_list_form.h"
@@ -23,7 +23,6 @@
 #include "ui/hint.h"
 #include "ui/html_label.h"
 #include "ui/image_list.h"
-#include "ui/qt_beeper.h"
 #include "ui_addons_util_form.h"
 #include "ui_filename_form.h"
 #include "ui_genre_list_form.h"
@@ -95,19 +94,12 @@ int main(int argc, char** argv) {
   // not of this machine's music.
   if (std::getenv(kalvira::kDrivesVariable) == nullptr) setenv(kalvira::kDrivesVariable, "", 1);
   kalvira::TfrmKalviraMain main_window({});
-  kalvira::TfrmSearchDialog search_dialog;
-  kalvira::TfrmMP3ID3TagByGenreGenerateList genre_list;
-  kalvira::TfrmFilename filename(main_window.Shell(), [] {
-    return std::string("/home/listener/Музыка/Кино/Группа крови.mp3");
-  });
-  kalvira::ui::TQtBeeper beeper;
-  kalvira::TOnlineWindows online(main_window, beeper);
-  kalvira::TProgramWindows windows;
-  windows.frmSearchDialog = &search_dialog;
-  windows.frmMP3ID3TagByGenreGenerateList = &genre_list;
-  windows.frmFilename = &filename;
-  online.AddTo(windows);
-  main_window.AttachWindows(windows);
+  kalvira::TProgramWindowSet windows(
+      main_window, [] { return std::string("/home/listener/Музыка/Кино/Группа крови.mp3"); });
+  kalvira::TfrmSearchDialog& search_dialog = windows.frmSearchDialog;
+  kalvira::TfrmMP3ID3TagByGenreGenerateList& genre_list = windows.frmMP3ID3TagByGenreGenerateList;
+  kalvira::TfrmFilename& filename = windows.frmFilename;
+  kalvira::TOnlineWindows& online = windows.online;
   main_window.Start();
   Ui::TfrmKalviraMain& f = main_window.Form();
 
