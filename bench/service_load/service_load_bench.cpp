@@ -28,6 +28,7 @@
 #include "base/service_url.h"
 #include "dbclient/my_connection.h"
 #include "dbclient/my_query.h"
+#include "online/service_config.h"
 
 namespace {
 
@@ -39,15 +40,6 @@ constexpr const char* kChatQuery =
 constexpr milliseconds kFetchInterval{25000 / 100};
 constexpr milliseconds kMessageInterval{60000 / 100};
 constexpr double kTargetP99Ms = 100.0;
-
-void Configure(kalvira::TMyConnection& connection, const kalvira::ServiceUrl& service) {
-  connection.SetServer(service.host);
-  connection.SetPort(service.port);
-  connection.SetUsername(service.user);
-  connection.SetPassword(service.password);
-  connection.SetDatabase(service.schema);
-  connection.Options().SetCharset("cp1251");
-}
 
 struct Level {
   int listeners = 0;
@@ -65,7 +57,7 @@ double Percentile(std::vector<double>& values, double p) {
   return values[at];
 }
 
-Level Run(const kalvira::ServiceUrl& service, int listeners, std::chrono::seconds length) {
+Level Run(int listeners, std::chrono::seconds length) {
   std::vector<std::vector<double>> latencies(static_cast<std::size_t>(listeners));
   std::atomic<long> failures{0};
   std::atomic<bool> told{false};
@@ -82,7 +74,7 @@ Level Run(const kalvira::ServiceUrl& service, int listeners, std::chrono::second
   for (int i = 0; i < listeners; ++i) {
     threads.emplace_back([&, i] {
       kalvira::TMyConnection connection;
-      Configure(connection, service);
+      kalvira::ConfigureServiceConnection(connection);
       kalvira::TMyQuery query;
       query.SetConnection(&connection);
       // A thousand copies connecting in the same instant overrun the server's accept
@@ -122,7 +114,7 @@ Level Run(const kalvira::ServiceUrl& service, int listeners, std::chrono::second
   }
   threads.emplace_back([&] {
     kalvira::TMyConnection connection;
-    Configure(connection, service);
+    kalvira::ConfigureServiceConnection(connection);
     kalvira::TMyQuery query;
     query.SetConnection(&connection);
     ++connected;
@@ -174,20 +166,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s URL [SECONDS_PER_LEVEL] [MAX_LISTENERS]\n", argv[0]);
     return 2;
   }
-  const auto service = kalvira::ParseServiceUrl(argv[1]);
-  if (!service) {
+  if (!kalvira::ParseServiceUrl(argv[1])) {
     std::fprintf(stderr, "bad URL\n");
     return 2;
   }
+  // Every listener connects as the program does: through the service settings.
+  ::setenv("KALVIRA_SERVICE", argv[1], 1);
   const std::chrono::seconds length(argc > 2 ? std::atoi(argv[2]) : 8);
   const int max_listeners = argc > 3 ? std::atoi(argv[3]) : 6400;
 
-  const Level reference = Run(*service, 1, length);
+  const Level reference = Run(1, length);
   Print(reference, reference.p99_ms);
   int held = reference.Held() ? 1 : 0;
   int failed = 0;
   for (int n = 50; n <= max_listeners; n *= 2) {
-    const Level level = Run(*service, n, length);
+    const Level level = Run(n, length);
     Print(level, reference.p99_ms);
     if (!level.Held()) {
       failed = n;
@@ -198,7 +191,7 @@ int main(int argc, char** argv) {
   // Two halvings of the step between the last level that held and the first that did not.
   for (int i = 0; i < 2 && failed > 0 && failed - held > held / 8; ++i) {
     const int n = (held + failed) / 2;
-    const Level level = Run(*service, n, length);
+    const Level level = Run(n, length);
     Print(level, reference.p99_ms);
     (level.Held() ? held : failed) = n;
   }
