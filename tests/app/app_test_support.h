@@ -1,11 +1,9 @@
 // The application object of the main window's tests: the program's own (the general
 // error report, the engine's synchronized calls on this thread), on Qt's offscreen
 // platform unless the environment names another; the options of a main window under
-// test; and a wait that keeps the event loop running. Test thread only.
+// test; and (qt_wait.h) a wait that keeps the event loop running. Test thread only.
 #pragma once
 
-#include <QCoreApplication>
-#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "app/main_window.h"
 #include "audio/sound_device.h"
 #include "tests/radio/radio_fixture.h"
+#include "tests/support/qt_wait.h"
 #include "tests/support/test_support.h"
 
 namespace kalvira::testing {
@@ -40,17 +39,6 @@ inline TfrmKalviraMain::Options TestWindowOptions(const ProgramFolder& folder,
   options.terminate = [&exit_codes](int code) { exit_codes.push_back(code); };
   options.drives = std::vector<TDrive>{};
   return options;
-}
-
-// Processes events (and with them the engine's notices) until `condition` holds.
-inline bool ProcessEventsUntil(const std::function<bool()>& condition,
-                               std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
-  return WaitUntil(
-      [&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return condition();
-      },
-      deadline);
 }
 
 }  // namespace kalvira::testing

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+#include "tests/support/qt_wait.h"
 #include "tests/support/test_support.h"
 
 namespace kalvira::testing {
@@ -61,12 +62,7 @@ class MprisClient : public QObject {
         service_, QStringLiteral("/org/mpris/MediaPlayer2"), interface, method);
     call.setArguments(args);
     QDBusPendingCall pending = bus_.asyncCall(call, 60000);
-    const bool done = WaitUntil(
-        [&] {
-          QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-          return pending.isFinished();
-        },
-        std::chrono::seconds(60));
+    const bool done = ProcessEventsUntil([&] { return pending.isFinished(); });
     if (!done) return std::nullopt;
     return pending.reply();
   }
@@ -87,12 +83,7 @@ class MprisClient : public QObject {
   // Waits, processing events, until `condition` holds.
   bool Until(const std::function<bool()>& condition,
              std::chrono::milliseconds deadline = std::chrono::seconds(60)) {
-    return WaitUntil(
-        [&] {
-          QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-          return condition();
-        },
-        deadline);
+    return ProcessEventsUntil(condition, deadline);
   }
 
   // Every player property change announced so far, oldest first.
